@@ -19,3 +19,4 @@ target_link_libraries(plugin_tests PRIVATE plugin_core GTest::gtest GTest::gtest
 target_compile_options(plugin_tests PRIVATE -Wall -Wextra)
 
 gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 600)
+include(cmake/HostTests.cmake)

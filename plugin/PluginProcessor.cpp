@@ -71,6 +71,11 @@ QuelmarAudioProcessor::QuelmarAudioProcessor()
     param.granular = parameters.getRawParameterValue (ParamIDs::granular);
     param.reverse = parameters.getRawParameterValue (ParamIDs::reverse);
     param.onOff = parameters.getRawParameterValue (ParamIDs::onOff);
+
+    // The limiter keeps the framework's default settings until prepared, but
+    // needs its per-channel state sized in case a host processes before it
+    // prepares.
+    feedbackCompressor.prepare ({ 44100.0, 512, 2 });
 }
 
 QuelmarAudioProcessor::~QuelmarAudioProcessor() = default;

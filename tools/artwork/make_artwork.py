@@ -43,7 +43,7 @@ CREAM = rgb("#f1e6c8")
 GOLD = rgb("#d9a84e")
 GOLD_DEEP = rgb("#9c6b22")
 GOLD_SPEC = rgb("#fff0c0")
-COPPER = rgb("#b8693a")
+COPPER = rgb("#c4733e")
 BRONZE = rgb("#7a4f2c")
 BRONZE_DARK = rgb("#3e2818")
 LAMP_GREEN = rgb("#46ff7a")
@@ -213,8 +213,6 @@ def draw_dial(fr, t, numbered):
     spec = spec + 0.5 * gold_m
 
     col = shade(h, alb, amb=0.55, dif=0.55, spec=spec, shin=26, spec_col=spec_col, px=px)
-    face = (r < Rf) & (r > ring_c + ring_w)
-    col += (concentric_sheen(theta, 0.09) * face)[..., None]
     # knurl grooves read darker than their shading alone makes them
     col *= (1 - 0.35 * (1 - knurl) * skirt)[..., None]
     fr.paint(body, col)
@@ -503,14 +501,21 @@ def draw_toggle(fr, lever_up):
 
 # ------------------------------------------------------------------- lamps ---
 
-def draw_lamp(fr, glow):
-    """Round jewel lamp in a chrome bezel.  glow 1 = fully lit green, 0 = dark
-    grey glass; the halo outside the bezel is part of the picture so that a
-    lit lamp lights up the panel around it."""
+def draw_lamp(fr, glow, bezel=True):
+    """Round jewel lamp.  glow 1 = fully lit green, 0 = dark grey glass; the
+    halo is part of the picture so that a lit lamp lights up the panel round it.
+
+    The button lamps carry their own chrome bezel.  The two glow lamps are
+    film strips that sit in brass sockets painted on the panel, so their glass
+    fills the frame's middle with only a thin dark seat; leaving the bezel to
+    the background also keeps those 64-frame strips a third smaller."""
     c = fr.w / 2.0
     u = fr.w / 96.0
     r = np.hypot(fr.x - c, fr.y - c)
-    R_bez, R_glass = 33.0 * u, 26.0 * u
+    if bezel:
+        R_bez, R_glass = 33.0 * u, 26.0 * u
+    else:
+        R_bez, R_glass = 32.5 * u, 31.0 * u
     g = float(glow)
 
     if g > 0:
@@ -520,9 +525,12 @@ def draw_lamp(fr, glow):
 
     bez = fr.cov(r - R_bez)
     fr.shadow(bez, 0.8 * u, 1.5 * u, 1.4 * u, 0.65 * (1 - 0.6 * g))
-    bt = np.clip((r - R_glass) / (R_bez - R_glass), 0, 1)
-    hb = 3.0 * u * np.clip(np.sin(np.pi * bt), 0, 1) ** 0.6
-    fr.paint(bez * (r > R_glass - 0.5 * u), chrome(hb, (0.9, 0.9, 0.92), px=fr.px))
+    if bezel:
+        bt = np.clip((r - R_glass) / (R_bez - R_glass), 0, 1)
+        hb = 3.0 * u * np.clip(np.sin(np.pi * bt), 0, 1) ** 0.6
+        fr.paint(bez * (r > R_glass - 0.5 * u), chrome(hb, (0.9, 0.9, 0.92), px=fr.px))
+    else:
+        fr.paint(bez, rgb("#17120d"))
     # glass: fresnel rings on a dome
     gsd = r - R_glass
     gl = fr.cov(gsd)
@@ -542,10 +550,11 @@ def draw_lamp(fr, glow):
     col *= (1 - 0.45 * smoothstep(0.78, 1.0, rn) * (1 - 0.5 * g))[..., None]
     fr.paint(gl, col)
     # reflections: a soft window highlight upper left, a small kick lower right
-    hx, hy = c - 9.0 * u, c - 10.0 * u
-    hl = np.exp(-(((fr.x - hx) / (7.0 * u)) ** 2 + ((fr.y - hy) / (4.5 * u)) ** 2))
+    k = R_glass / (26.0 * u)
+    hx, hy = c - 9.0 * u * k, c - 10.0 * u * k
+    hl = np.exp(-(((fr.x - hx) / (7.0 * u * k)) ** 2 + ((fr.y - hy) / (4.5 * u * k)) ** 2))
     fr.paint(hl * gl, rgb("#ffffff"), 0.55)
-    kk = np.exp(-(((fr.x - c - 10 * u) / (4 * u)) ** 2 + ((fr.y - c - 12 * u) / (2.5 * u)) ** 2))
+    kk = np.exp(-(((fr.x - c - 10 * u * k) / (4 * u * k)) ** 2 + ((fr.y - c - 12 * u * k) / (2.5 * u * k)) ** 2))
     fr.paint(kk * gl, rgb("#ffffff"), 0.18)
 
 
@@ -639,7 +648,7 @@ class VuFace:
         arc_red = fr.cov(np.abs(r - (R + 2.2 * u)) - 2.2 * u) * (theta >= a_zero) * (theta <= a1 + 0.6)
         fr.paint(arc_black, rgb("#1b1510"))
         fr.paint(arc_red, rgb("#cf2a22"))
-        fnt = font("DejaVuSansCondensed-Bold", int(round(8.5 * u * ss)))
+        fnt = font("DejaVuSansCondensed-Bold", int(round(8.0 * u * ss)))
         ticks = np.zeros_like(r)
         for db, label in VU_MARKS:
             a = vu_angle(vu_pos(db))
@@ -648,7 +657,8 @@ class VuFace:
             bx, by = ang_xy(px, py, R + (4.5 if db >= 0 else 0.6) * u, a)
             ticks = np.maximum(ticks, fr.cov(sd_segment(x, y, ax, ay, bx, by, (0.6 if long_ else 0.45) * u)))
             if label:
-                m, mx, my = glyph_mask(label, fnt, a)
+                # upright figures read better than radial ones at this size
+                m, mx, my = glyph_mask(label, fnt, 0)
                 lx, ly = ang_xy(px, py, R + 10.5 * u, a)
                 lab = np.zeros_like(r)
                 stamp(lab, m, lx * ss, ly * ss, mx, my)
@@ -718,10 +728,18 @@ def draw_credit(fr):
     line = fr.cov(np.abs(sd + 5.0) - 0.7)
     fr.paint(line, GOLD, 0.85)
     W, H, s = fr.w * fr.ss, fr.h * fr.ss, fr.ss
-    f1 = font("DejaVuSerif-Bold", 22 * s)
-    f2 = font("DejaVuSansCondensed-Bold", 13 * s)
-    m1 = text_mask(W, H, "OVALMERE", f1, 120.5 * s, 26 * s, tracking=3 * s)
-    m2 = text_mask(W, H, "STEREO DELAY \u00b7 HAND-BUILT IN-HOUSE", f2, 120.5 * s, 49 * s)
+
+    def fitted(name, size, text, tracking, max_w):
+        # shrink until the line fits inside the gold border
+        while size > 8 and text_width(text, font(name, size * s), tracking * s) > max_w * s:
+            size -= 1
+        return font(name, size * s)
+
+    line1, line2 = "OVALMERE AUDIO WORKS", "designed and built by hand"
+    f1 = fitted("DejaVuSerif-Bold", 19, line1, 1.5, 212)
+    f2 = fitted("DejaVuSans-Oblique", 14, line2, 0.5, 200)
+    m1 = text_mask(W, H, line1, f1, 120.5 * s, 28 * s, tracking=1.5 * s)
+    m2 = text_mask(W, H, line2, f2, 120.5 * s, 49 * s, tracking=0.5 * s)
     fr.paint(blur(shift(m1, s, s), s), rgb("#000000"), 0.6)
     fr.paint(m1, GOLD)
     fr.paint(m2, CREAM, 0.9)
@@ -767,14 +785,17 @@ def draw_background(fr):
     # ---- surface colour: brushed copper with a little patina ----
     # Horizontal brushing: long thin streaks.  They vary along y far more than
     # along x, which also keeps the PNG small (rows filter to near zero).
-    streak = blur(noise(n, n, 11), 60 * S, 0.35 * S)
+    # (generated wider than the panel and cropped, so the blur's edge handling
+    # cannot leave stronger streaks along the sides)
+    pad = int(3 * 150 * S)
+    streak = blur(noise(n + 2 * pad, n, 11), 150 * S, 0.35 * S)[:, pad:pad + n]
     streak /= streak.std() + 1e-6
-    mott = blur(noise(n // 8, n // 8, 12), 10)
+    mott = blur(noise(n // 8 + 64, n // 8 + 64, 12), 10)[32:-32, 32:-32]
     mott = np.asarray(mott.repeat(8, 0).repeat(8, 1))
     mott = blur(mott, 14 * S)
     mott /= mott.std() + 1e-6
     # brushed metal throws a broad highlight across the brushing direction
-    sheen = np.exp(-((x - 330.0) / 230.0) ** 2) * (1.0 - 0.35 * (y / W))
+    sheen = np.exp(-((x - 360.0) / 300.0) ** 2) * (1.0 - 0.35 * (y / W))
     copper = COPPER[None, None, :] * (1 + (0.025 + 0.04 * sheen) * streak + 0.025 * mott
                                       + 0.16 * sheen)[..., None]
     patina = np.clip(0.5 + 0.45 * mott, 0, 1)[..., None] * 0.12
@@ -879,7 +900,7 @@ def draw_background(fr):
     put(inset_line * 0.7, rgb("#7a5220"))
 
     # ---- lamp sockets and toggle washers ----
-    sockets = [(SYNC_LAMP, 24.0)] + [(c, 24.0) for c in SMALL_LAMPS] + [(c, 41.0) for c in GLOW_LAMPS]
+    sockets = [(SYNC_LAMP, 24.0)] + [(c, 24.0) for c in SMALL_LAMPS] + [(c, 34.0) for c in GLOW_LAMPS]
     for (cx, cy), rs in sockets:
         r = np.hypot(x - cx, y - cy)
         ring_w = rs * 0.22
@@ -964,39 +985,44 @@ def draw_background(fr):
 PICTURES = {}
 
 
-def picture(name, w, h, frames=1, opaque=False, blank=False):
+def picture(name, w, h, frames=1, opaque=False, blank=False, palette=False):
+    """Register a picture.  palette=True snaps a strip to one shared 256-colour
+    palette before saving (still written as RGBA): hard-surface knobs survive
+    that without visible change and shrink by about a third, which matters for
+    the 101-frame strips.  Glowing lamps and the background keep every shade."""
     def deco(fn):
-        PICTURES[name] = dict(fn=fn, w=w, h=h, frames=frames, opaque=opaque, blank=blank)
+        PICTURES[name] = dict(fn=fn, w=w, h=h, frames=frames, opaque=opaque, blank=blank,
+                              palette=palette)
         return fn
     return deco
 
 
-@picture("dialKnobStrip", 128, 12928, 101)
+@picture("dialKnobStrip", 128, 12928, 101, palette=True)
 def make_dial_strip():
     return strip(128, 101, 3, lambda fr, t, k: draw_dial(fr, t, numbered=False))
 
 
-@picture("numberedDialKnobStrip", 128, 12928, 101)
+@picture("numberedDialKnobStrip", 128, 12928, 101, palette=True)
 def make_numbered_dial_strip():
     return strip(128, 101, 3, lambda fr, t, k: draw_dial(fr, t, numbered=True))
 
 
-@picture("pointerKnobStrip", 90, 2790, 31)
+@picture("pointerKnobStrip", 90, 2790, 31, palette=True)
 def make_pointer_strip():
     return strip(90, 31, 4, draw_pointer_knob)
 
 
-@picture("goldKnobStrip", 65, 6565, 101)
+@picture("goldKnobStrip", 65, 6565, 101, palette=True)
 def make_gold_strip():
     return strip(65, 101, 4, draw_gold_knob)
 
 
-@picture("grilleKnobStrip", 120, 600, 5)
+@picture("grilleKnobStrip", 120, 600, 5, palette=True)
 def make_grille_strip():
     return strip(120, 5, 4, draw_grille_knob)
 
 
-@picture("chickenHeadKnobStrip", 66, 660, 10)
+@picture("chickenHeadKnobStrip", 66, 660, 10, palette=True)
 def make_chicken_strip():
     return strip(66, 10, 4, draw_chicken_head)
 
@@ -1006,12 +1032,12 @@ def make_toggle_strip():
     return strip(64, 2, 4, lambda fr, t, k: draw_toggle(fr, lever_up=(k == 0)))
 
 
-@picture("ledRingKnobStrip", 72, 7272, 101)
+@picture("ledRingKnobStrip", 72, 7272, 101, palette=True)
 def make_led_ring_strip():
     return strip(72, 101, 4, draw_led_ring)
 
 
-@picture("vuMeterStrip", 128, 12928, 101)
+@picture("vuMeterStrip", 128, 12928, 101, palette=True)
 def make_vu_strip():
     face = VuFace(128, 3)
     return strip(128, 101, 3, lambda fr, t, k: face.frame(fr, t))
@@ -1024,7 +1050,7 @@ def lamp_level(k, frames=64):
 
 @picture("lampSmallStrip", 96, 6144, 64)
 def make_lamp_small():
-    return strip(96, 64, 3, lambda fr, t, k: draw_lamp(fr, lamp_level(k)))
+    return strip(96, 64, 3, lambda fr, t, k: draw_lamp(fr, lamp_level(k), bezel=False))
 
 
 @picture("lampLargeStrip", 198, 12672, 64)
@@ -1032,7 +1058,7 @@ def make_lamp_large():
     # Even the largest editor shows this lamp 96 pixels wide, so it is drawn at
     # half size and each pixel doubled: no visible loss, and the repeated rows
     # and columns cost next to nothing in the PNG.
-    half = strip(99, 64, 4, lambda fr, t, k: draw_lamp(fr, lamp_level(k)))
+    half = strip(99, 64, 4, lambda fr, t, k: draw_lamp(fr, lamp_level(k), bezel=False))
     return np.repeat(np.repeat(half, 2, axis=0), 2, axis=1)
 
 
@@ -1084,6 +1110,19 @@ def make_background():
 
 
 # ------------------------------------------------------------------ main ---
+
+def reduce_palette(img):
+    from PIL import Image
+    q = Image.fromarray(img, "RGBA").quantize(colors=256, method=Image.Quantize.FASTOCTREE,
+                                               dither=Image.Dither.NONE)
+    out = np.array(q.convert("RGBA"))
+    # the palette may merge nearly-clear with clear and nearly-solid with
+    # solid; the cut-out itself must stay exact
+    a = img[..., 3]
+    out[..., 3] = np.where(a == 255, 255, out[..., 3])
+    out[a == 0] = 0
+    return out
+
 
 def check(names=None):
     """Assert the geometry and transparency every consumer relies on."""
@@ -1148,6 +1187,8 @@ def main(argv):
     for name in names:
         t1 = time.time()
         img = PICTURES[name]["fn"]()
+        if PICTURES[name]["palette"]:
+            img = reduce_palette(img)
         save_png(img, os.path.join(OUT_DIR, name + ".png"))
         size = os.path.getsize(os.path.join(OUT_DIR, name + ".png"))
         print(f"{name:24s} {img.shape[1]:5d}x{img.shape[0]:<6d} {size / 1024:8.1f} KiB  {time.time() - t1:5.1f} s")

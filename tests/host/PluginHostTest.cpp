@@ -1,0 +1,269 @@
+// Loads the built VST3 and LV2 bundles through JUCE's hosting classes, as a
+// host nobody here wrote would, and checks what the plug-in promises hosts.
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+namespace
+{
+struct ParameterRow
+{
+    const char* id;
+    const char* name;
+    float defaultNormalised;
+    const char* defaultText;
+    juce::int64 vst3Number;
+};
+
+// VST3 and Audio Unit hosts store automation under numbers hashed from the
+// string IDs; these must never change.
+constexpr ParameterRow parameterTable[] = {
+    { "SYNC", "Sync", 1.0f, "On", 2560667 },
+    { "TIME", "Time", 0.6f, "0.60", 2575053 },
+    { "MIX", "Mix", 0.48f, "0.48", 76348 },
+    { "DUAL", "Dual", 0.75f, "0.75", 2109564 },
+    { "FEEDBACK", "Feedback", 0.6f, "0.60", 591125381 },
+    { "REVERB", "Reverb", 0.25f, "0.25", 266460626 },
+    { "FILTER", "Filter", 0.2f, "0.20", 2073804664 },
+    { "DUCK", "Duck", 0.75f, "0.75", 2109625 },
+    { "FREEZE", "Freeze", 0.0f, "Off", 2081894039 },
+    { "GRANULAR", "Granular", 1.0f, "On", 881876832 },
+    { "REVERSE", "Reverse", 0.0f, "Off", 1817829058 },
+    { "ONOFF", "OnOff", 1.0f, "On", 75360016 },
+};
+
+class HostedPlugin : public ::testing::TestWithParam<const char*>
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // The LV2 host searches ~/.lv2: point it at a home of our own that
+        // holds only the bundle under test, never the user's plug-ins.
+        home = std::make_unique<juce::TemporaryFile>();
+        const auto folder = home->getFile();
+        folder.getChildFile (".lv2").createDirectory();
+        juce::File (OVALMERE_LV2_BUNDLE).createSymbolicLink (folder.getChildFile (".lv2/Ovalmere.lv2"), true);
+        setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
+
+        gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+        formats = std::make_unique<juce::AudioPluginFormatManager>();
+        formats->addDefaultFormats();
+    }
+
+    static void TearDownTestSuite()
+    {
+        formats.reset();
+        gui.reset();
+        home->getFile().deleteRecursively();
+        home.reset();
+    }
+
+    static std::unique_ptr<juce::AudioPluginInstance> load (const juce::String& formatName, double rate = 48000.0,
+                                                            int block = 512)
+    {
+        for (auto* format : formats->getFormats())
+        {
+            if (format->getName() != formatName)
+                continue;
+
+            juce::OwnedArray<juce::PluginDescription> found;
+            format->findAllTypesForFile (found, formatName == "VST3" ? OVALMERE_VST3_BUNDLE : OVALMERE_LV2_URI);
+
+            if (found.isEmpty())
+                return nullptr;
+
+            juce::String error;
+            auto instance = formats->createPluginInstance (*found[0], rate, block, error);
+            EXPECT_TRUE (error.isEmpty()) << error;
+            return instance;
+        }
+
+        return nullptr;
+    }
+
+    // The plug-in's own twelve parameters, without any the host adds.
+    static juce::Array<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInstance& plugin)
+    {
+        juce::Array<juce::AudioProcessorParameter*> own;
+        for (auto* p : plugin.getParameters())
+            if (p->getName (100) != "Bypass")
+                own.add (p);
+        return own;
+    }
+
+    // A VST3 host lists the parameters in the plug-in's order; an LV2 host
+    // sees an unordered set of parameter URIs (JUCE's host sorts them), so
+    // there they are found by the ID at the end of their URI.
+    static juce::AudioProcessorParameter* parameter (juce::AudioPluginInstance& plugin, int index)
+    {
+        const auto params = ownParameters (plugin);
+
+        if (juce::String (GetParam()) == "VST3")
+            return params[index];
+
+        const auto suffix = juce::String (":") + parameterTable[index].id;
+        for (auto* p : params)
+            if (auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p))
+                if (hosted->getParameterID().endsWith (suffix))
+                    return p;
+
+        return nullptr;
+    }
+
+    static inline std::unique_ptr<juce::TemporaryFile> home;
+    static inline std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
+    static inline std::unique_ptr<juce::AudioPluginFormatManager> formats;
+};
+
+TEST_P (HostedPlugin, PresentsItsIdentity)
+{
+    auto plugin = load (GetParam());
+    ASSERT_NE (plugin, nullptr);
+
+    EXPECT_EQ (plugin->getName(), "Ovalmere");
+    EXPECT_FALSE (plugin->acceptsMidi());
+    EXPECT_FALSE (plugin->producesMidi());
+    EXPECT_EQ (plugin->getLatencySamples(), 0);
+    EXPECT_EQ (plugin->getTailLengthSeconds(), 0.0);
+    EXPECT_TRUE (plugin->hasEditor());
+    EXPECT_EQ (plugin->getMainBusNumInputChannels(), 2);
+    EXPECT_EQ (plugin->getMainBusNumOutputChannels(), 2);
+}
+
+TEST_P (HostedPlugin, ListsTwelveParametersInOrderWithDefaultsAndTexts)
+{
+    auto plugin = load (GetParam());
+    ASSERT_NE (plugin, nullptr);
+    const auto params = ownParameters (*plugin);
+    ASSERT_EQ (params.size(), 12);
+
+    for (int i = 0; i < 12; ++i)
+    {
+        const auto& row = parameterTable[i];
+        SCOPED_TRACE (row.id);
+        auto* p = parameter (*plugin, i);
+        ASSERT_NE (p, nullptr);
+        EXPECT_EQ (p->getName (100), juce::String (row.name));
+        EXPECT_NEAR (p->getDefaultValue(), row.defaultNormalised, 1.0e-6f);
+        EXPECT_NEAR (p->getValue(), row.defaultNormalised, 1.0e-6f);
+
+        // An LV2 host formats values itself; the plug-in's texts reach VST3 hosts.
+        if (juce::String (GetParam()) == "VST3")
+            EXPECT_EQ (p->getText (p->getValue(), 100), juce::String (row.defaultText));
+
+        if (juce::String (GetParam()) == "VST3")
+        {
+            auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (p);
+            ASSERT_NE (hosted, nullptr);
+            EXPECT_EQ (hosted->getParameterID().getLargeIntValue(), row.vst3Number);
+        }
+    }
+}
+
+TEST_P (HostedPlugin, StateSurvivesTheHostsSaveAndRestore)
+{
+    constexpr int mix = 2, freeze = 8, sync = 0;
+    auto plugin = load (GetParam());
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (48000.0, 256);
+
+    // An LV2 plug-in hears of parameter changes, and tells its host of
+    // restored values, through messages handled while it processes.
+    auto runAWhile = [] (juce::AudioPluginInstance& p)
+    {
+        juce::AudioBuffer<float> buffer (2, 256);
+        juce::MidiBuffer midi;
+        for (int i = 0; i < 4; ++i)
+        {
+            buffer.clear();
+            p.processBlock (buffer, midi);
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+        }
+    };
+
+    parameter (*plugin, mix)->setValueNotifyingHost (0.91f);
+    parameter (*plugin, freeze)->setValueNotifyingHost (1.0f);
+    parameter (*plugin, sync)->setValueNotifyingHost (0.0f);
+    runAWhile (*plugin);
+
+    juce::MemoryBlock saved;
+    plugin->getStateInformation (saved);
+
+    parameter (*plugin, mix)->setValueNotifyingHost (0.1f);
+    parameter (*plugin, freeze)->setValueNotifyingHost (0.0f);
+    parameter (*plugin, sync)->setValueNotifyingHost (1.0f);
+    runAWhile (*plugin);
+
+    auto restored = load (GetParam());
+    ASSERT_NE (restored, nullptr);
+    restored->prepareToPlay (48000.0, 256);
+    restored->setStateInformation (saved.getData(), (int) saved.getSize());
+    runAWhile (*restored);
+
+    EXPECT_NEAR (parameter (*restored, mix)->getValue(), 0.91f, 1.0e-6f);
+    EXPECT_EQ (parameter (*restored, freeze)->getValue(), 1.0f);
+    EXPECT_EQ (parameter (*restored, sync)->getValue(), 0.0f);
+}
+
+TEST_P (HostedPlugin, AudioPassesAndBypassIsBitExact)
+{
+    auto plugin = load (GetParam(), 48000.0, 256);
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (48000.0, 256);
+
+    juce::AudioBuffer<float> buffer (2, 256);
+    juce::MidiBuffer midi;
+    juce::Random random (42);
+
+    // Defaults: the delay answers with echoes, all finite.
+    float outputEnergy = 0.0f;
+    for (int block = 0; block < 400; ++block)
+    {
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 256; ++i)
+                buffer.setSample (ch, i, block < 20 ? random.nextFloat() - 0.5f : 0.0f);
+
+        plugin->processBlock (buffer, midi);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 256; ++i)
+            {
+                ASSERT_TRUE (std::isfinite (buffer.getSample (ch, i)));
+                if (block >= 20)
+                    outputEnergy += buffer.getSample (ch, i) * buffer.getSample (ch, i);
+            }
+    }
+    EXPECT_GT (outputEnergy, 1.0f) << "no echoes after the input stopped";
+
+    // ONOFF off: the input comes through untouched.
+    parameter (*plugin, 11)->setValueNotifyingHost (0.0f);
+    juce::AudioBuffer<float> input (2, 256);
+    for (int block = 0; block < 4; ++block)
+    {
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 256; ++i)
+                input.setSample (ch, i, random.nextFloat() - 0.5f);
+
+        buffer.makeCopyOf (input);
+        plugin->processBlock (buffer, midi);
+
+        // The first block may still carry the switch in flight.
+        if (block == 0)
+            continue;
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int i = 0; i < 256; ++i)
+                ASSERT_EQ (buffer.getSample (ch, i), input.getSample (ch, i));
+    }
+
+    plugin->releaseResources();
+}
+
+INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"),
+                          [] (const auto& info) { return std::string (info.param); });
+} // namespace
