@@ -41,8 +41,9 @@ configure() # build-folder, extra cmake arguments...
 {
     local folder="$1"
     shift
-    cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release "$@" > "$folder.configure.log" 2>&1 ||
-        { cat "$folder.configure.log"; exit 1; }
+    mkdir -p "$folder"
+    cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release "$@" > "$folder/configure.log" 2>&1 ||
+        { cat "$folder/configure.log"; exit 1; }
 }
 
 install_bundle() # source, destination folder

@@ -4,8 +4,25 @@
 
 set(OVALMERE_CORE_SOURCES
     plugin/PluginProcessor.cpp
+    plugin/PluginEditor.cpp
+    plugin/KnobLookAndFeel.cpp
     plugin/Parameters.cpp
     plugin/DelayTime.cpp)
+
+# The editor's twenty pictures, compiled in as constant byte arrays.
+set(OVALMERE_RESOURCE_NAMES
+    pointerKnobStrip goldKnobStrip grilleKnobStrip chickenHeadKnobStrip numberedDialKnobStrip
+    toggleStrip dialKnobStrip ledRingKnobStrip vuMeterStrip lampSmallStrip lampLargeStrip
+    backgroundImage switchOffImage switchOnImage lampOffImage lampOnImage toggleOffImage
+    toggleOnImage creditBlankImage creditBannerImage)
+list(TRANSFORM OVALMERE_RESOURCE_NAMES PREPEND "${PROJECT_SOURCE_DIR}/resources/" OUTPUT_VARIABLE OVALMERE_RESOURCES)
+list(TRANSFORM OVALMERE_RESOURCES APPEND ".png")
+
+juce_add_binary_data(OvalmereResources
+    HEADER_NAME BinaryData.h
+    NAMESPACE BinaryData
+    SOURCES ${OVALMERE_RESOURCES})
+set_target_properties(OvalmereResources PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(plugin_core STATIC ${OVALMERE_CORE_SOURCES})
 
@@ -14,6 +31,7 @@ target_link_libraries(plugin_core
         juce::juce_audio_utils
         juce::juce_dsp
     PUBLIC
+        OvalmereResources
         juce::juce_recommended_config_flags
         juce::juce_recommended_warning_flags)
 

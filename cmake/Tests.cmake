@@ -13,7 +13,10 @@ add_executable(plugin_tests
     tests/DelayTimeTest.cpp
     tests/GrainRandomTest.cpp
     tests/SignalChainTest.cpp
-    tests/RealtimeSafetyTest.cpp)
+    tests/RealtimeSafetyTest.cpp
+    tests/ResourcesTest.cpp
+    tests/KnobLookAndFeelTest.cpp
+    tests/EditorTest.cpp)
 
 target_link_libraries(plugin_tests PRIVATE plugin_core GTest::gtest GTest::gtest_main)
 target_compile_options(plugin_tests PRIVATE -Wall -Wextra)

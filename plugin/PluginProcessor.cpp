@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include "PluginEditor.h"
+
 #include <cmath>
 
 namespace
@@ -89,7 +91,7 @@ bool QuelmarAudioProcessor::isMidiEffect() const { return false; }
 
 juce::AudioProcessorEditor* QuelmarAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new WrappedRasterAudioProcessorEditor (*this);
 }
 
 bool QuelmarAudioProcessor::hasEditor() const { return true; }

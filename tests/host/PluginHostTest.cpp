@@ -264,6 +264,66 @@ TEST_P (HostedPlugin, AudioPassesAndBypassIsBitExact)
     plugin->releaseResources();
 }
 
+// A host that sends the transport once, as LV2 hosts do when it changes, and
+// then nothing.
+struct OneShotPlayHead : public juce::AudioPlayHead
+{
+    bool sendTempo = false;
+    double bpm = 60.0;
+
+    juce::Optional<PositionInfo> getPosition() const override
+    {
+        if (! sendTempo)
+            return {};
+
+        PositionInfo info;
+        info.setBpm (bpm);
+        info.setIsPlaying (true);
+        info.setTimeInSamples (0);
+        return info;
+    }
+};
+
+TEST_P (HostedPlugin, TempoSentOnceHoldsInLv2AndFallsBackInVst3)
+{
+    auto plugin = load (GetParam(), 48000.0, 512);
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (48000.0, 512);
+
+    OneShotPlayHead playHead;
+    plugin->setPlayHead (&playHead);
+
+    // A plain synced delay of a dotted eighth: 0.75 beats.
+    const std::pair<int, float> settings[] = { { 0, 1.0f }, { 1, 0.5f }, { 2, 1.0f }, { 3, 0.0f }, { 4, 0.0f },
+                                               { 5, 0.0f }, { 6, 0.0f }, { 7, 0.0f }, { 9, 0.0f } };
+    for (const auto& [index, value] : settings)
+        parameter (*plugin, index)->setValueNotifyingHost (value);
+
+    juce::AudioBuffer<float> buffer (2, 512);
+    juce::MidiBuffer midi;
+    std::vector<float> left;
+
+    for (int block = 0; block < 250; ++block)
+    {
+        playHead.sendTempo = block == 0;
+        buffer.clear();
+        if (block == 100)
+            buffer.setSample (0, 0, 0.5f);
+        plugin->processBlock (buffer, midi);
+        if (block >= 100)
+            left.insert (left.end(), buffer.getReadPointer (0), buffer.getReadPointer (0) + 512);
+    }
+
+    size_t echo = 0;
+    while (echo < left.size() && std::abs (left[echo]) < 1.0e-4f)
+        ++echo;
+
+    // LV2 keeps the 60 bpm it was sent: 0.75 s. VST3 hosts send the tempo
+    // with every block; a block without one means no tempo, 120 bpm.
+    const auto expected = juce::String (GetParam()) == "LV2" ? 36000.0 : 18000.0;
+    EXPECT_NEAR ((double) echo, expected, 3.0);
+}
+
 INSTANTIATE_TEST_SUITE_P (Formats, HostedPlugin, ::testing::Values ("VST3", "LV2"),
                           [] (const auto& info) { return std::string (info.param); });
 } // namespace
