@@ -340,6 +340,16 @@ TEST_F (EditorTest, PanelPaintsTheBackground)
     auto editor = std::unique_ptr<juce::AudioProcessorEditor> (host.processor->createEditor());
     const auto snapshot = editor->createComponentSnapshot (editor->getLocalBounds());
 
+    // OVALMERE_SNAPSHOT_DIR keeps a picture of the panel for a person to look at.
+    const auto folder = juce::SystemStats::getEnvironmentVariable ("OVALMERE_SNAPSHOT_DIR", {});
+    if (juce::File::isAbsolutePath (folder))
+    {
+        juce::FileOutputStream out (juce::File (folder).getChildFile ("editor.png"));
+        out.setPosition (0);
+        out.truncate();
+        juce::PNGImageFormat().writeImageToStream (snapshot, out);
+    }
+
     // The corners of the panel show the opaque background picture.
     for (const auto& p : { juce::Point<int> (3, 3), juce::Point<int> (508, 3), juce::Point<int> (3, 508) })
         EXPECT_EQ (snapshot.getPixelAt (p.x, p.y).getAlpha(), 255);
