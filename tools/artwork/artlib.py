@@ -1,8 +1,8 @@
 """Small numpy raster toolkit used by make_artwork.py.
 
 Everything works on float32 arrays.  Colour layers are premultiplied RGBA
-(H, W, 4) in 0..1 so that blurring, rotating and downscaling never produce
-dark fringes around cut-out shapes.  Shapes are described by signed distance
+(H, W, 4) in 0..1 so that blurring and downscaling never produce dark fringes
+around cut-out shapes.  Shapes are described by signed distance
 fields (negative inside) and turned into coverage with a one-pixel ramp; on top
 of that every picture is drawn supersampled and reduced with Lanczos, which
 gives clean edges without per-pixel Python loops.
@@ -225,33 +225,7 @@ class Layer:
         self.px[..., :3] = np.minimum(self.px[..., :3], self.px[..., 3:4])
         return self
 
-    def over(self, other):
-        a = other.px[..., 3:4]
-        self.px = other.px + self.px * (1.0 - a)
-        return self
 
-    def alpha(self):
-        return self.px[..., 3]
-
-    def copy(self):
-        c = Layer(self.w, self.h)
-        c.px = self.px.copy()
-        return c
-
-    def multiply_rgb(self, factor):
-        self.px[..., :3] *= np.asarray(factor, np.float32)[..., None] if np.ndim(factor) == 2 else factor
-        return self
-
-
-def rotate_layer(px, deg, cx=None, cy=None):
-    """Rotate a premultiplied layer clockwise on screen by deg."""
-    h, w = px.shape[:2]
-    out = np.empty_like(px)
-    centre = None if cx is None else (cx, cy)
-    for c in range(px.shape[2]):
-        im = Image.fromarray(np.ascontiguousarray(px[..., c]), "F")
-        out[..., c] = np.asarray(im.rotate(-deg, resample=Image.BICUBIC, center=centre))
-    return out
 
 
 def downscale(px, w, h):

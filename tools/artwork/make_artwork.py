@@ -44,8 +44,6 @@ GOLD = rgb("#d9a84e")
 GOLD_DEEP = rgb("#9c6b22")
 GOLD_SPEC = rgb("#fff0c0")
 COPPER = rgb("#c4733e")
-BRONZE = rgb("#7a4f2c")
-BRONZE_DARK = rgb("#3e2818")
 LAMP_GREEN = rgb("#46ff7a")
 LED_GREEN = rgb("#c8ff3c")
 
@@ -187,11 +185,11 @@ def draw_dial(fr, t, numbered):
     tick *= (np.abs(mu - k * step) < 3.0)
     paint = tick
     if numbered:
-        fnt = font("DejaVuSansCondensed-Bold", int(round(11.5 * u * fr.ss)))
+        fnt = font("DejaVuSansCondensed-Bold", int(round(10.5 * u * fr.ss)))
         nums = np.zeros_like(r)
         for n in range(11):
             a = phi - 27.0 * n
-            nx, ny = ang_xy(c, c, 27.5 * u, a)
+            nx, ny = ang_xy(c, c, 28.5 * u, a)
             m, mx, my = glyph_mask(str(n), fnt, a)
             stamp(nums, m, nx * fr.ss, ny * fr.ss, mx, my)
         paint = np.maximum(paint, nums)
@@ -278,7 +276,6 @@ def draw_led_ring(fr, t, k):
             lit_core = np.maximum(lit_core, m * b)
             glow = np.maximum(glow, np.exp(-np.maximum(d + led_rad * 0.3, 0) ** 2 / (2 * (2.2 * u) ** 2)) * b)
     # unlit LEDs: dark tinted glass with a pin-point reflection
-    ox = (fr.x - c)
     off_col = np.empty(r.shape + (3,), np.float32)
     off_col[:] = rgb("#2a3214")
     fr.paint(off_mask, off_col)
@@ -290,8 +287,7 @@ def draw_led_ring(fr, t, k):
     fr.glow(glow * (1 - off_mask), LED_GREEN, 0.55)
     core_col = LED_GREEN * 0.85 + 0.15
     fr.paint(lit_core, core_col)
-    fr.glow(lit_core * 0.0 + glow * off_mask * 0.35, rgb("#ffffff"), 0.5)
-    del ox
+    fr.glow(glow * off_mask * 0.35, rgb("#ffffff"), 0.5)
 
     # knob
     R = 19.0 * u
@@ -467,28 +463,28 @@ def draw_toggle(fr, lever_up):
     u = fr.w / 64.0
     x, y = fr.x, fr.y
     # washer
-    wsd = sd_circle(x, y, c, c, 16.5 * u)
+    wsd = sd_circle(x, y, c, c, 18.5 * u)
     wash = fr.cov(wsd)
     fr.shadow(wash, 0.8 * u, 1.4 * u, 1.2 * u, 0.6)
     hw = 1.2 * u * np.clip(-wsd / (1.0 * u), 0, 1)
     fr.paint(wash, chrome(hw, (0.78, 0.78, 0.8), px=fr.px))
     # hex nut
-    nsd = sd_hexagon(x, y, c, c, 14.0 * u, 0)
+    nsd = sd_hexagon(x, y, c, c, 16.0 * u, 0)
     nut = fr.cov(nsd)
     fr.shadow(nut, 0.6 * u, 1.0 * u, 0.8 * u, 0.5)
     hn = 3.0 * u * np.clip(-nsd / (2.2 * u), 0, 1) ** 0.7
     fr.paint(nut, chrome(hn, (0.93, 0.94, 0.97), px=fr.px))
     # threaded bushing
     r = np.hypot(x - c, y - c)
-    bsd = r - 8.5 * u
+    bsd = r - 9.5 * u
     bush = fr.cov(bsd)
     hb = 4.0 * u + 1.0 * u * np.clip(-bsd / (1.2 * u), 0, 1) + 0.25 * u * np.sin(r / u * 2.6)
     fr.paint(bush, chrome(hb, (0.9, 0.91, 0.94), px=fr.px) * 0.92)
-    fr.paint(fr.cov(r - 4.6 * u), rgb("#101012"))
+    fr.paint(fr.cov(r - 5.0 * u), rgb("#101012"))
     # lever
-    tip_y = c - 24.0 * u if lever_up else c + 24.0 * u
-    sd = sd_tapered(x, y, c, c, c, tip_y, 3.6 * u, 2.6 * u)
-    ball = sd_circle(x, y, c, tip_y, 4.6 * u)
+    tip_y = c - 25.0 * u if lever_up else c + 25.0 * u
+    sd = sd_tapered(x, y, c, c, c, tip_y, 4.0 * u, 2.9 * u)
+    ball = sd_circle(x, y, c, tip_y, 5.0 * u)
     lever_sd = np.minimum(sd, ball)
     lev = fr.cov(lever_sd)
     fr.shadow(lev, 2.5 * u, 3.5 * u, 1.6 * u, 0.45)
@@ -679,10 +675,8 @@ class VuFace:
 
         # top layer: pivot shroud, glass glare and the frame's inner shadow
         top = Frame(size, ss=ss)
-        shroud = sd_box(x, y, px - 22 * u, py - 14 * u, px + 22 * u, by1 - 4.5 * u, 0) 
         sh_c = fr.cov(np.maximum(np.hypot(x - px, (y - py) * 1.0) - 20 * u, y - (by1 - 4.5 * u)))
         sh_c = sh_c * ic
-        del shroud
         hsh = 3.0 * u * np.clip((20 * u - np.hypot(x - px, y - py)) / (4 * u), 0, 1)
         top.paint(blur(shift(sh_c, int(0.5 * u * ss), int(-1.5 * u * ss)), 1.2 * u * ss) * ic, rgb("#000000"), 0.35)
         top.paint(sh_c, shade(hsh, rgb("#1d1a18"), amb=0.6, dif=0.6, spec=0.4, shin=20, px=fr.px))
@@ -844,11 +838,10 @@ def draw_background(fr):
         ring = np.clip(1 - ((r - 101.0) / 14.0) ** 2, 0, 1)
         ring_c = fr.cov(np.abs(r - 101.0) - 13.5)
         h += 8.0 * np.sqrt(ring)
-        brass = rgb("#c8974f")[None, None, :] * (1 + 0.04 * streak)[..., None]
-        put(ring_c, brass, 0.55)
-        # turned grooves on the bezel face
-        grooves = 0.5 + 0.5 * np.cos((r - 101.0) * 1.9)
-        put(ring_c * 0.18 * grooves, rgb("#5a3a1c"))
+        # turned brass: fine concentric lathe marks rather than straight brushing
+        lathe = 0.5 + 0.5 * np.cos((r - 101.0) * 3.1)
+        brass = rgb("#c99a52")[None, None, :] * (1 - 0.05 * lathe)[..., None]
+        put(ring_c, brass, 0.7)
         # read-out window cut into the top of the bezel
         wx0, wx1 = tx - 52.0, tx + 52.0
         y0, y1 = READOUT_Y
@@ -888,13 +881,16 @@ def draw_background(fr):
     np_sd = sd_box(x, y, px0, py0, px1, py1, 8.0)
     plate = fr.cov(np_sd)
     h += bevel(np_sd, 6.0, 4.0) * plate
-    gold = GOLD[None, None, :] * (1 + 0.06 * streak)[..., None]
-    put(plate, gold, 0.7)
-    name_f = font("DejaVuSerif-BoldItalic", 33 * S)
+    gold = GOLD[None, None, :] * (1 + 0.025 * streak)[..., None]
+    put(plate, gold, 0.8)
+    name_f = font("DejaVuSerif-BoldItalic", 30 * S)
     name_m = text_mask(n, n, "Ovalmere", name_f, (px0 + px1) / 2 * S, (py0 + py1) / 2 * S + 1 * S,
                        tracking=1.5 * S)
-    # engraved: cut below the plate surface and filled with dark enamel
+    # engraved: cut below the plate surface and filled with dark enamel; the
+    # cut's lower edge catches the light
     h -= 2.0 * blur(name_m, 0.6 * S)
+    lip = np.clip(shift(name_m, int(1.2 * S), int(1.2 * S)) - name_m, 0, 1)
+    put(lip * 0.8, rgb("#fff0c0"))
     put(name_m, rgb("#2b1a0c"), 0.1)
     inset_line = fr.cov(np.abs(np_sd + 5.0) - 0.6)
     put(inset_line * 0.7, rgb("#7a5220"))
@@ -960,8 +956,9 @@ def draw_background(fr):
 
     caption("TIME", TIME_C[0], 606, 24, 4)
     caption("MIX", MIX_C[0], 604, 24, 4)
-    caption("POWER", (WIN_L[0] + WIN_L[2]) / 2, 252, 22, 3)
-    caption("OUTPUT", (WIN_R[0] + WIN_R[2]) / 2, 252, 22, 3)
+    caption("POWER", (WIN_L[0] + WIN_L[2]) / 2, 256, 22, 3)
+    # kept clear of the meter control, whose lower part is transparent
+    caption("OUTPUT", (WIN_R[0] + WIN_R[2]) / 2, 256, 22, 3)
     caption("SYNC", 512, 343, 20, 2)
     caption("DUCK", 514, 606, 20, 2)
     for text, (cx, cy) in zip(("FREEZE", "GRANULAR", "REVERSE"), SMALL_LAMPS):
@@ -971,9 +968,9 @@ def draw_background(fr):
     caption("DUAL", 336, 920, 20, 1.5, anchor="r")
     caption("FILTER", 690, 920, 20, 1.5, anchor="l")
     # the two middle knobs are too close for their names to sit centred under
-    # them, so the names are pushed apart to leave a clear gap between them
-    caption("FEEDBACK", 456, 980, 20, 1.0)
-    caption("REVERB", 572, 980, 20, 1.0)
+    # them: each name runs outwards from the gap between the two knobs
+    caption("FEEDBACK", 510, 980, 20, 0.0, anchor="r")
+    caption("REVERB", 532, 980, 20, 0.0, anchor="l")
     # the subtitle under the name plate is lettering, not a caption
     f = font("DejaVuSansCondensed-Bold", 17 * S)
     m = text_mask(n, n, "STEREO  DELAY", f, 508 * S, 193 * S, tracking=5 * S)
@@ -987,9 +984,11 @@ PICTURES = {}
 
 def picture(name, w, h, frames=1, opaque=False, blank=False, palette=False):
     """Register a picture.  palette=True snaps a strip to one shared 256-colour
-    palette before saving (still written as RGBA): hard-surface knobs survive
-    that without visible change and shrink by about a third, which matters for
-    the 101-frame strips.  Glowing lamps and the background keep every shade."""
+    palette before saving (still written as RGBA).  The black dials and the
+    meter, made of a few flat colours, survive that without visible change and
+    shrink by about a third, which matters for their 101 frames of 128 pixels.
+    Anything with broad soft gradients (lamps, glows, brushed caps, the panel)
+    would band, so those keep every shade."""
     def deco(fn):
         PICTURES[name] = dict(fn=fn, w=w, h=h, frames=frames, opaque=opaque, blank=blank,
                               palette=palette)
@@ -1007,22 +1006,22 @@ def make_numbered_dial_strip():
     return strip(128, 101, 3, lambda fr, t, k: draw_dial(fr, t, numbered=True))
 
 
-@picture("pointerKnobStrip", 90, 2790, 31, palette=True)
+@picture("pointerKnobStrip", 90, 2790, 31)
 def make_pointer_strip():
     return strip(90, 31, 4, draw_pointer_knob)
 
 
-@picture("goldKnobStrip", 65, 6565, 101, palette=True)
+@picture("goldKnobStrip", 65, 6565, 101)
 def make_gold_strip():
     return strip(65, 101, 4, draw_gold_knob)
 
 
-@picture("grilleKnobStrip", 120, 600, 5, palette=True)
+@picture("grilleKnobStrip", 120, 600, 5)
 def make_grille_strip():
     return strip(120, 5, 4, draw_grille_knob)
 
 
-@picture("chickenHeadKnobStrip", 66, 660, 10, palette=True)
+@picture("chickenHeadKnobStrip", 66, 660, 10)
 def make_chicken_strip():
     return strip(66, 10, 4, draw_chicken_head)
 
@@ -1032,7 +1031,7 @@ def make_toggle_strip():
     return strip(64, 2, 4, lambda fr, t, k: draw_toggle(fr, lever_up=(k == 0)))
 
 
-@picture("ledRingKnobStrip", 72, 7272, 101, palette=True)
+@picture("ledRingKnobStrip", 72, 7272, 101)
 def make_led_ring_strip():
     return strip(72, 101, 4, draw_led_ring)
 
@@ -1135,6 +1134,18 @@ def check(names=None):
         if not os.path.exists(path):
             problems.append(f"{name}: missing")
             continue
+        with open(path, "rb") as fh:
+            raw = fh.read()
+        # IHDR: bit depth 8, colour type 6 (RGBA); and no timestamp chunk
+        if raw[24] != 8 or raw[25] != 6:
+            problems.append(f"{name}: not an 8-bit RGBA PNG")
+        pos, chunks = 8, []
+        while pos + 8 <= len(raw):
+            length = int.from_bytes(raw[pos:pos + 4], "big")
+            chunks.append(raw[pos + 4:pos + 8])
+            pos += 12 + length
+        if b"tIME" in chunks:
+            problems.append(f"{name}: carries a timestamp")
         im = Image.open(path)
         if im.mode != "RGBA":
             problems.append(f"{name}: mode {im.mode}, want RGBA")
@@ -1158,9 +1169,14 @@ def check(names=None):
                 if any(corners):
                     problems.append(f"{name}: frame {k} corners not transparent {corners}")
                     break
-                if f.max() == 0:
-                    problems.append(f"{name}: frame {k} is empty")
+                if f[fh // 2, fw // 2] == 0:
+                    problems.append(f"{name}: frame {k} has nothing at its centre")
                     break
+            if spec["frames"] > 1:
+                px = np.asarray(im.convert("RGBA"))
+                first, last = px[:fw], px[(spec["frames"] - 1) * fw:]
+                if np.any(first != last, axis=2).sum() <= fw // 2:
+                    problems.append(f"{name}: first and last frames look the same")
     for p in problems:
         print("CHECK FAILED:", p)
     if not problems:
