@@ -2,7 +2,7 @@
 # own hosting classes, and asks lilv's lv2info about the LV2 bundle. The host
 # side compiles its own copy of the JUCE modules, with hosting switched on.
 
-add_executable(host_tests tests/host/PluginHostTest.cpp)
+add_executable(host_tests tests/host/PluginHostTest.cpp tests/host/HostStressTest.cpp)
 
 target_link_libraries(host_tests PRIVATE
     juce::juce_audio_processors
