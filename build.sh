@@ -58,12 +58,15 @@ install_bundle() # source, destination folder
 case "$mode" in
     run)
         configure build
-        cmake --build build --parallel "$jobs" --target Ovalmere_All
+        cmake --build build --parallel "$jobs" --target Ovalmere_All ovalmere-render
         artefacts=build/Ovalmere_artefacts/Release
         echo "Installed:"
         install_bundle "$artefacts/VST3/Ovalmere.vst3" "$HOME/.vst3"
         install_bundle "$artefacts/LV2/Ovalmere.lv2" "$HOME/.lv2"
         echo "  Standalone app: $PWD/$artefacts/Standalone/Ovalmere"
+        echo "  Renderer: $PWD/build/ovalmere-render"
+        echo "Rendering the demo phrase:"
+        build/ovalmere-render "$PWD/build/ovalmere-demo.wav" --png "$PWD/build/ovalmere-demo.png"
         ;;
     test)
         configure build -DOVALMERE_BUILD_TESTS=ON

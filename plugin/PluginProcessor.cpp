@@ -42,6 +42,60 @@ bool containsDoctype (const void* data, int sizeInBytes) noexcept
 
     return false;
 }
+
+// The framework's text reader trusts every UTF-8 lead byte: a sequence cut
+// short by the end of the text makes it step over the terminating zero and
+// read past the buffer. Our blocks hold well-formed UTF-8 only; anything
+// else is a damaged block.
+bool isWellFormedUtf8 (const unsigned char* text, int length) noexcept
+{
+    for (int i = 0; i < length && text[i] != 0;)
+    {
+        const auto lead = text[i];
+        int extra = 0;
+
+        if (lead < 0x80)
+            extra = 0;
+        else if (lead >= 0xc2 && lead <= 0xdf)
+            extra = 1;
+        else if (lead >= 0xe0 && lead <= 0xef)
+            extra = 2;
+        else if (lead >= 0xf0 && lead <= 0xf4)
+            extra = 3;
+        else
+            return false;
+
+        if (i + extra >= length)
+            return false;
+
+        for (int k = 1; k <= extra; ++k)
+            if ((text[i + k] & 0xc0) != 0x80)
+                return false;
+
+        i += extra + 1;
+    }
+
+    return true;
+}
+
+// The XML text of a state block as the framework will read it: after the
+// eight header bytes, as long as the length field says but no longer than
+// the block. Null when the header rejects the block.
+const unsigned char* stateText (const void* data, int sizeInBytes, int& length) noexcept
+{
+    const auto* bytes = static_cast<const unsigned char*> (data);
+
+    if (sizeInBytes <= 8)
+        return nullptr;
+
+    const auto field = (int32_t) ((uint32_t) bytes[4] | ((uint32_t) bytes[5] << 8) | ((uint32_t) bytes[6] << 16)
+                                  | ((uint32_t) bytes[7] << 24));
+    if (field <= 0)
+        return nullptr;
+
+    length = juce::jmin (sizeInBytes - 8, (int) field);
+    return bytes + 8;
+}
 } // namespace
 
 float timeDivisionValue (int row) noexcept
@@ -124,6 +178,12 @@ void QuelmarAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 void QuelmarAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     if (data == nullptr || sizeInBytes <= 8 || containsDoctype (data, sizeInBytes))
+        return;
+
+    int textLength = 0;
+    const auto* text = stateText (data, sizeInBytes, textLength);
+
+    if (text == nullptr || ! isWellFormedUtf8 (text, textLength))
         return;
 
     const auto xml = getXmlFromBinary (data, sizeInBytes);

@@ -143,6 +143,8 @@ TEST (State, RejectedBlocksChangeNothing)
         { "other root", makeBlock (xmlOf ("<PARAM id=\"MIX\" value=\"0.1\"/>", "OtherPlugin")) },
         { "doctype", makeBlock ("<?xml version=\"1.0\"?><!DOCTYPE Parameters [<!ENTITY e \"x\">]><Parameters><PARAM id=\"MIX\" value=\"0.1\"/></Parameters>") },
         { "doctype lower case", makeBlock ("<!doctype Parameters><Parameters><PARAM id=\"MIX\" value=\"0.1\"/></Parameters>") },
+        { "utf-8 cut short", makeBlock (xmlOf ("<PARAM id=\"MIX\" value=\"0.1\"/>") + "\xe2") },
+        { "stray continuation byte", makeBlock (xmlOf ("<PARAM id=\"MIX\" value=\"0.1\"/><!-- \x80 -->")) },
     };
 
     for (const auto& c : cases)
@@ -155,6 +157,13 @@ TEST (State, RejectedBlocksChangeNothing)
         EXPECT_EQ (saveState (*h.processor), before);
         EXPECT_NEAR (h.get ("MIX"), 0.33f, 1.0e-6f);
     }
+}
+
+TEST (State, WellFormedUnicodeTextIsAccepted)
+{
+    Harness h;
+    restore (*h.processor, makeBlock (xmlOf ("<!-- r\xc3\xa9glage \xe2\x86\x92 \xf0\x9f\x8e\xb8 --><PARAM id=\"MIX\" value=\"0.2\"/>")));
+    EXPECT_NEAR (h.get ("MIX"), 0.2f, 1.0e-6f);
 }
 
 TEST (State, LengthFieldLargerThanDataUsesTheBytesPresent)

@@ -111,7 +111,7 @@ void addKick (juce::AudioBuffer<float>& out, int startSample, Noise& noise)
 
         const auto body = (float) (std::sin (phase) * std::exp (-t / 0.18));
         const auto click = t < 0.002 ? 0.3f * noise.next() * (float) (1.0 - t / 0.002) : 0.0f;
-        const auto s = 1.2f * body + click;
+        const auto s = 0.8f * body + click;
 
         for (int ch = 0; ch < out.getNumChannels(); ++ch)
             out.addSample (ch, startSample + i, s);

@@ -1,5 +1,6 @@
 #include "Plot.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Plot
@@ -228,8 +229,8 @@ void WaveformSummary::add (const juce::AudioBuffer<float>& block, int numSamples
             if (! std::isfinite (s))
                 continue;
 
-            const auto x = (size_t) juce::jlimit<juce::int64> (0, numColumns - 1,
-                                                               (position + i) * numColumns / juce::jmax<juce::int64> (1, totalSamples));
+            const auto x = (size_t) std::clamp<juce::int64> ((position + i) * numColumns / std::max<juce::int64> (1, totalSamples),
+                                                             0, numColumns - 1);
             auto& c = lane[x];
 
             if (c.count == 0)
@@ -294,13 +295,17 @@ juce::Image draw (const WaveformSummary& input, const WaveformSummary& output, c
         g.setFont (juce::Font (17.0f, juce::Font::bold));
         g.drawText (heading, leftMargin, top, plotColumns, 22, juce::Justification::centredLeft);
 
-        if (inputSeconds < geometry.durationSeconds())
+        if (&summary == &input && inputSeconds < geometry.durationSeconds())
         {
-            g.setColour (quietText);
-            g.setFont (juce::Font (13.0f));
+            const juce::Font font (13.0f);
             const auto tailX = (int) geometry.xForSeconds (inputSeconds);
-            g.drawText ("tail (silence in)", tailX + 6, top, imageWidth - rightMargin - tailX - 6, 22,
-                        juce::Justification::centredLeft);
+            const auto room = imageWidth - rightMargin - tailX - 6;
+            const juce::String longLabel ("tail: silence in, echoes out");
+            const auto label = font.getStringWidthFloat (longLabel) < (float) room ? longLabel : juce::String ("tail");
+
+            g.setColour (quietText);
+            g.setFont (font);
+            g.drawText (label, tailX + 6, top, juce::jmax (room, 40), 22, juce::Justification::centredLeft);
         }
 
         for (int ch = 0; ch < numChannels; ++ch)

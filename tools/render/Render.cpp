@@ -4,7 +4,10 @@
 #include "Plot.h"
 #include "PluginProcessor.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +51,38 @@ bool samePath (const juce::File& a, const juce::File& b)
     return ! error && canonicalA == canonicalB;
 }
 
+// The temporaries being written, where a signal handler can find them
+// without allocating or locking.
+constexpr int maxUnfinished = 2;
+constexpr size_t maxPathBytes = 4096;
+char unfinishedPaths[maxUnfinished][maxPathBytes];
+volatile std::sig_atomic_t unfinishedInUse[maxUnfinished] {};
+
+int registerUnfinished (const juce::File& file) noexcept
+{
+    const auto* path = file.getFullPathName().toRawUTF8();
+    const auto length = std::strlen (path);
+
+    for (int slot = 0; slot < maxUnfinished && length < maxPathBytes; ++slot)
+    {
+        if (unfinishedInUse[slot] == 0)
+        {
+            std::memcpy (unfinishedPaths[slot], path, length + 1);
+            std::atomic_signal_fence (std::memory_order_seq_cst); // the path is whole before the handler may read it
+            unfinishedInUse[slot] = 1;
+            return slot;
+        }
+    }
+
+    return -1;
+}
+
+void forgetUnfinished (int slot) noexcept
+{
+    if (slot >= 0)
+        unfinishedInUse[slot] = 0;
+}
+
 // A file written under a hidden temporary name in its destination's folder
 // and renamed over the destination only when complete: the rename is atomic
 // within a folder, so a failed or interrupted render never leaves a partial
@@ -60,6 +95,8 @@ public:
 
     ~StagedFile()
     {
+        forgetUnfinished (slot);
+
         if (! committed && temporary != juce::File())
             temporary.deleteFile();
     }
@@ -81,11 +118,12 @@ public:
             {
                 ::close (fd);
                 temporary = candidate;
+                slot = registerUnfinished (temporary);
                 return {};
             }
 
             if (errno != EEXIST)
-                return "cannot write in " + pathOf (folder) + ": " + std::strerror (errno);
+                return "cannot write in " + pathOf (folder) + ": " + juce::String (std::strerror (errno));
         }
 
         return "cannot create a temporary file in " + pathOf (folder);
@@ -100,6 +138,8 @@ public:
             return "cannot move the finished file to " + pathOf (destination) + ": " + error.message();
 
         committed = true;
+        forgetUnfinished (slot);
+        slot = -1;
         return {};
     }
 
@@ -108,6 +148,7 @@ public:
 private:
     juce::File destination, temporary;
     bool committed = false;
+    int slot = -1;
 };
 
 // What the destination must be before anything is written: in an existing
@@ -235,7 +276,7 @@ juce::String describeTime (float time, bool sync, double sampleRate)
 
     // The engine's free delay: TIME of 1 is just under two seconds.
     const auto delaySamples = (double) time * (sampleRate * (double) 1.999f) + 1.0;
-    return juce::String (delaySamples / sampleRate * 1000.0, 0) + " ms";
+    return juce::String (juce::roundToInt (delaySamples / sampleRate * 1000.0)) + " ms";
 }
 
 Plot::Description describe (const Options& options, QuelmarAudioProcessor& processor,
@@ -245,13 +286,14 @@ Plot::Description describe (const Options& options, QuelmarAudioProcessor& proce
     Plot::Description d;
     const auto source = options.inputFile == juce::File() ? juce::String ("built-in demo")
                                                            : options.inputFile.getFileName();
-    d.title = "Ovalmere: " + source + "  ->  " + options.outputFile.getFileName();
+    d.title = "Ovalmere: " + source + juce::String (juce::CharPointer_UTF8 ("  \xe2\x86\x92  ")) + options.outputFile.getFileName();
 
     const auto tempo = options.bpm ? compactNumber (*options.bpm) + " BPM"
                                    : juce::String ("no tempo from the host (120 BPM assumed)");
-    d.subtitle = juce::String (sampleRate, 0) + " Hz, " + (numChannels == 1 ? "mono" : "stereo") + ", " + tempo
+    d.subtitle = compactNumber (sampleRate) + " Hz, " + (numChannels == 1 ? "mono" : "stereo") + ", " + tempo
                  + ", blocks of " + juce::String (options.blockSamples) + " samples, "
-                 + compactNumber (options.tailSeconds) + " s tail. Highlighted: set on the command line.";
+                 + compactNumber (options.tailSeconds) + " s tail"
+                 + (setIds.isEmpty() ? "" : "; orange: set on the command line");
 
     const auto value = [&processor] (const char* id) { return processor.parameters.getRawParameterValue (id)->load(); };
     const auto sync = value (ParamIDs::sync) != 0.0f;
@@ -299,6 +341,13 @@ juce::String writePng (const juce::Image& image, const juce::File& file)
 } // namespace
 
 //==============================================================================
+void removeUnfinishedFiles() noexcept
+{
+    for (int slot = 0; slot < maxUnfinished; ++slot)
+        if (unfinishedInUse[slot] != 0)
+            ::unlink (unfinishedPaths[slot]);
+}
+
 juce::StringArray parameterIds()
 {
     juce::StringArray ids;
@@ -340,10 +389,10 @@ Result render (const Options& options)
                        + juce::String (options.blockSamples));
 
     if (! (options.tailSeconds >= 0.0 && options.tailSeconds <= maxTailSeconds))
-        return failed ("the tail must be from 0 to " + juce::String (maxTailSeconds, 0) + " seconds");
+        return failed ("the tail must be from 0 to " + compactNumber (maxTailSeconds) + " seconds");
 
     if (options.bpm && ! (*options.bpm >= minBpm && *options.bpm <= maxBpm))
-        return failed ("the tempo must be from " + juce::String (minBpm, 0) + " to " + juce::String (maxBpm, 0) + " BPM");
+        return failed ("the tempo must be from " + compactNumber (minBpm) + " to " + compactNumber (maxBpm) + " BPM");
 
     // Settings are checked before any file is opened, so a typo costs nothing.
     auto processor = std::make_unique<QuelmarAudioProcessor>();
@@ -404,12 +453,12 @@ Result render (const Options& options)
                            + " channels; only mono and stereo files can be rendered");
 
         if (! (reader->sampleRate >= minSampleRate && reader->sampleRate <= maxSampleRate))
-            return failed ("the input's sample rate, " + juce::String (reader->sampleRate, 0) + " Hz, is outside "
-                           + juce::String (minSampleRate, 0) + " to " + juce::String (maxSampleRate, 0) + " Hz");
+            return failed ("the input's sample rate, " + compactNumber (reader->sampleRate) + " Hz, is outside "
+                           + compactNumber (minSampleRate) + " to " + compactNumber (maxSampleRate) + " Hz");
 
         sampleRate = reader->sampleRate;
         numChannels = (int) reader->numChannels;
-        inputSamples = juce::jmax<juce::int64> (0, reader->lengthInSamples);
+        inputSamples = std::max<juce::int64> (0, reader->lengthInSamples);
     }
 
     // Outputs: never the input, never each other, in a folder we can write.
@@ -456,7 +505,7 @@ Result render (const Options& options)
         juce::WavAudioFormat().createWriterFor (rawOutStream, sampleRate, (unsigned int) numChannels, 32, {}, 0));
 
     if (writer == nullptr)
-        return failed ("cannot create a WAV writer at " + juce::String (sampleRate, 0) + " Hz");
+        return failed ("cannot create a WAV writer at " + compactNumber (sampleRate) + " Hz");
 
     (void) outStream.release(); // the writer owns it now
 
@@ -495,8 +544,8 @@ Result render (const Options& options)
 
     for (juce::int64 start = 0; start < totalSamples; start += options.blockSamples)
     {
-        const auto n = (int) juce::jmin<juce::int64> (options.blockSamples, totalSamples - start);
-        const auto fromInput = (int) juce::jlimit<juce::int64> (0, n, inputSamples - start);
+        const auto n = (int) std::min<juce::int64> (options.blockSamples, totalSamples - start);
+        const auto fromInput = (int) std::clamp<juce::int64> (inputSamples - start, 0, n);
 
         buffer.setSize (numChannels, n, false, false, true);
         buffer.clear();

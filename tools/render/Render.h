@@ -60,6 +60,10 @@ struct Result
 // appears and an existing one is left as it was.
 Result render (const Options& options);
 
+// Deletes the temporary files of a render in progress. Safe to call from a
+// signal handler, so an interrupted render leaves nothing behind either.
+void removeUnfinishedFiles() noexcept;
+
 // The parameter IDs in the order hosts list them, for messages and help.
 juce::StringArray parameterIds();
 
