@@ -90,6 +90,30 @@ public:
         return out;
     }
 
+    // The read of pop() for a request without freeze on a line that is not
+    // frozen: no state changes and no folding, the same arithmetic.
+    float readUnfrozen (float delay) const noexcept
+    {
+        delay = wrapDelay (delay);
+
+        auto pos = (float) writeIndex - delay;
+
+        if (pos < 0.0f)
+            pos += (float) length;
+
+        auto i = (int32_t) pos;
+        const auto frac = pos - (float) i;
+
+        if (i < 0 || i >= length)
+            i = wrapIndex (i);
+
+        auto j = i + 1;
+        if (j >= length)
+            j -= length;
+
+        return samples[j] * frac + (1.0f - frac) * samples[i];
+    }
+
     // Writes one sample at the write position; crossfaded while thawing.
     void push (float value) noexcept
     {

@@ -598,36 +598,67 @@ float QuelmarAudioProcessor::sumGrains (int ch, float d, float tapSum, const Blo
     auto* rate = grainRate[ch];
     auto* glide = grainGlide[ch];
     const auto freeze = s.freeze;
-    auto sum = tapSum;
 
+    // Grain starts come first, in grain order. A start touches only its own
+    // grain and the random generator, never anything a read changes, so the
+    // draws and the reads are exactly those of one grain after the other.
+    int32_t remaining[numGrains];
     for (int g = 0; g < numGrains; ++g)
     {
         const auto c = countdown[g];
         countdown[g] = c - 1;
-        int32_t remaining;
 
         if (c <= 0)
         {
             startGrain (ch, g, d, s);
-            remaining = countdown[g];
+            remaining[g] = countdown[g];
         }
         else
         {
-            remaining = c - 1;
+            remaining[g] = c - 1;
         }
-
-        // An 800-sample fade at each end, softened by the fourth power.
-        const auto e = remaining <= 799 ? (float) remaining / 800.0f
-                                        : juce::jmin (1.0f, (delay[g] - (float) remaining) / 800.0f);
-        const auto gain = e * e * e * e;
-
-        const auto a = mainLine.pop (delay[g], freeze, true);
-        const auto b = dualLine.pop (delay[g] * s.dualRatio, freeze, true);
-        sum = sum + a * gain;
-        delay[g] = rate[g] * delay[g];
-        sum = sum + s.dual * gain * b;
-        delay[g] = glide[g].getNextValue() + delay[g];
     }
+
+    // An 800-sample fade at each end, softened by the fourth power.
+    float gain[numGrains];
+    for (int g = 0; g < numGrains; ++g)
+    {
+        const auto r = (float) remaining[g];
+        const auto e = remaining[g] <= 799 ? r / 800.0f : juce::jmin (1.0f, (delay[g] - r) / 800.0f);
+        gain[g] = e * e * e * e;
+    }
+
+    float a[numGrains], b[numGrains];
+
+    // Reads that cannot engage, re-measure or fold a loop skip the line's
+    // freeze bookkeeping; any other read goes through it in grain order.
+    if (! freeze && mainLine.freezeState != CircularBuffer::frozen && dualLine.freezeState != CircularBuffer::frozen)
+    {
+        for (int g = 0; g < numGrains; ++g)
+        {
+            a[g] = mainLine.readUnfrozen (delay[g]);
+            b[g] = dualLine.readUnfrozen (delay[g] * s.dualRatio);
+        }
+    }
+    else
+    {
+        for (int g = 0; g < numGrains; ++g)
+        {
+            a[g] = mainLine.pop (delay[g], freeze, true);
+            b[g] = dualLine.pop (delay[g] * s.dualRatio, freeze, true);
+        }
+    }
+
+    // The sum keeps the order of one grain after the other.
+    auto sum = tapSum;
+    for (int g = 0; g < numGrains; ++g)
+    {
+        sum = sum + a[g] * gain[g];
+        sum = sum + s.dual * gain[g] * b[g];
+    }
+
+    for (int g = 0; g < numGrains; ++g)
+        delay[g] = glide[g].getNextValue() + rate[g] * delay[g];
 
     return sum;
 }
