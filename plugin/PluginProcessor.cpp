@@ -619,46 +619,28 @@ float QuelmarAudioProcessor::sumGrains (int ch, float d, float tapSum, const Blo
         }
     }
 
-    // An 800-sample fade at each end, softened by the fourth power.
-    float gain[numGrains];
-    for (int g = 0; g < numGrains; ++g)
-    {
-        const auto r = (float) remaining[g];
-        const auto e = remaining[g] <= 799 ? r / 800.0f : juce::jmin (1.0f, (delay[g] - r) / 800.0f);
-        gain[g] = e * e * e * e;
-    }
-
-    float a[numGrains], b[numGrains];
-
     // Reads that cannot engage, re-measure or fold a loop skip the line's
     // freeze bookkeeping; any other read goes through it in grain order.
-    if (! freeze && mainLine.freezeState != CircularBuffer::frozen && dualLine.freezeState != CircularBuffer::frozen)
-    {
-        for (int g = 0; g < numGrains; ++g)
-        {
-            a[g] = mainLine.readUnfrozen (delay[g]);
-            b[g] = dualLine.readUnfrozen (delay[g] * s.dualRatio);
-        }
-    }
-    else
-    {
-        for (int g = 0; g < numGrains; ++g)
-        {
-            a[g] = mainLine.pop (delay[g], freeze, true);
-            b[g] = dualLine.pop (delay[g] * s.dualRatio, freeze, true);
-        }
-    }
-
-    // The sum keeps the order of one grain after the other.
+    const auto plainReads = ! freeze && mainLine.freezeState != CircularBuffer::frozen
+                            && dualLine.freezeState != CircularBuffer::frozen;
     auto sum = tapSum;
-    for (int g = 0; g < numGrains; ++g)
-    {
-        sum = sum + a[g] * gain[g];
-        sum = sum + s.dual * gain[g] * b[g];
-    }
 
     for (int g = 0; g < numGrains; ++g)
-        delay[g] = glide[g].getNextValue() + rate[g] * delay[g];
+    {
+        // An 800-sample fade at each end, softened by the fourth power.
+        const auto r = (float) remaining[g];
+        const auto e = remaining[g] <= 799 ? r / 800.0f : juce::jmin (1.0f, (delay[g] - r) / 800.0f);
+        const auto gain = e * e * e * e;
+
+        const auto a = plainReads ? mainLine.readUnfrozen (delay[g]) : mainLine.pop (delay[g], freeze, true);
+        const auto b = plainReads ? dualLine.readUnfrozen (delay[g] * s.dualRatio)
+                                  : dualLine.pop (delay[g] * s.dualRatio, freeze, true);
+
+        sum = sum + a * gain;
+        delay[g] = rate[g] * delay[g];
+        sum = sum + s.dual * gain * b;
+        delay[g] = glide[g].getNextValue() + delay[g];
+    }
 
     return sum;
 }
