@@ -23,3 +23,4 @@ target_compile_options(plugin_tests PRIVATE -Wall -Wextra)
 
 gtest_discover_tests(plugin_tests DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 600)
 include(cmake/HostTests.cmake)
+include(cmake/GuiTests.cmake)

@@ -50,6 +50,9 @@ protected:
         juce::File (OVALMERE_LV2_BUNDLE).createSymbolicLink (folder.getChildFile (".lv2/Ovalmere.lv2"), true);
         setenv ("HOME", folder.getFullPathName().toRawUTF8(), 1);
 
+        // The editors opened here keep their settings file in the same place.
+        setenv ("OVALMERE_SETTINGS_DIR", folder.getChildFile ("settings").getFullPathName().toRawUTF8(), 1);
+
         gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
         formats = std::make_unique<juce::AudioPluginFormatManager>();
         formats->addDefaultFormats();
