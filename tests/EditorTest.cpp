@@ -106,7 +106,9 @@ TEST_F (EditorTest, KnobsShareOneLookPerStyleAndAreSetUpAlike)
         EXPECT_NEAR (r.slider->getInterval(), 0.01, 1.0e-6);
 
         if (r.id != nullptr)
+        {
             EXPECT_NEAR (r.slider->getValue(), raw (*host.processor, r.id), 1.0e-6);
+        }
     }
 
     for (int style = 0; style < KLF::numStyles; ++style)
@@ -161,7 +163,9 @@ TEST_F (EditorTest, ButtonsFlipTheirParameterAndFollowTheHost)
             EXPECT_EQ (raw (*host.processor, r.id), before != 0.0f ? 0.0f : 1.0f);
             EXPECT_EQ (r.toggle->getToggleState(), before == 0.0f);
             if (r.lamp != nullptr)
+            {
                 EXPECT_EQ (r.lamp->getToggleState(), before == 0.0f);
+            }
             EXPECT_FALSE (button->hasKeyboardFocus (true));
         }
 
@@ -173,7 +177,9 @@ TEST_F (EditorTest, ButtonsFlipTheirParameterAndFollowTheHost)
         settle();
         EXPECT_FALSE (r.toggle->getToggleState());
         if (r.lamp != nullptr)
+        {
             EXPECT_FALSE (r.lamp->getToggleState());
+        }
     }
 
     // The credit plaque toggles on its own, bound to nothing.

@@ -52,7 +52,9 @@ TEST (MoogFilter, GlidesLinearlyAndLandsExactlyOnTarget)
     {
         f.updateSmoothers();
         if (i < 50)
+        {
             ASSERT_NEAR (f.stageCoefficient, start + step * (float) i, 1.0e-6f);
+        }
     }
     EXPECT_EQ (f.stageCoefficient, target);
 

@@ -50,7 +50,9 @@ TEST (Resources, EveryPictureDecodesWithItsGeometryAndTransparency)
         EXPECT_EQ (image.getWidth(), p.width);
         EXPECT_EQ (image.getHeight(), p.height);
         if (p.frames > 1)
+        {
             EXPECT_EQ (image.getHeight(), p.frames * image.getWidth());
+        }
 
         const juce::Image::BitmapData pixels (image, juce::Image::BitmapData::readOnly);
         auto alphaAt = [&pixels] (int x, int y) { return pixels.getPixelColour (x, y).getAlpha(); };

@@ -41,7 +41,9 @@ TEST_P (HostedPlugin, ListsTwelveParametersInOrderWithDefaultsAndTexts)
 
         // An LV2 host formats values itself; the plug-in's texts reach VST3 hosts.
         if (juce::String (GetParam()) == "VST3")
+        {
             EXPECT_EQ (p->getText (p->getValue(), 100), juce::String (row.defaultText));
+        }
 
         if (juce::String (GetParam()) == "VST3")
         {

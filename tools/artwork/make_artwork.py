@@ -129,26 +129,91 @@ def concentric_sheen(theta, amount, width=22.0):
 
 # ------------------------------------------------------------ black dials ---
 
+# Dial layout on its 128 grid.  The editor prints the value right on the
+# dial's centre in 12-px green, so the middle is a pale display disc that
+# stays put while the black face turns round it; it is wide enough for the
+# longest read-out (about 42 editor pixels at the 115-pixel size) with room
+# to spare.
+DIAL_DISC_R = 29.0        # pale glass
+DIAL_BEZEL_R = 32.5       # outer edge of the gold bezel round it
+DISC_IVORY = rgb("#fbf6e6")
+DISC_EDGE = rgb("#eadcb6")
+
+_dial_disc_cache = {}
+
+
+def dial_display_disc(w, ss):
+    """The non-turning centre of the black dials, drawn once per size: a
+    backlit ivory disc sunk in a raised gold bezel.  Returned as a
+    premultiplied layer to lay over each frame."""
+    key = (w, ss)
+    if key in _dial_disc_cache:
+        return _dial_disc_cache[key]
+    fr = Frame(w, ss=ss)
+    c = w / 2.0
+    u = w / 128.0
+    r, theta = fr.polar(c, c)
+    rd, rb = DIAL_DISC_R * u, DIAL_BEZEL_R * u
+
+    bez = fr.cov(r - rb)
+    # the bezel stands proud of the black face
+    fr.shadow(bez, 0.5 * u, 1.0 * u, 0.9 * u, 0.6)
+    mid, half = (rd + rb) / 2.0, (rb - rd) / 2.0 + 0.4 * u
+    hb = 1.8 * u * np.sqrt(np.clip(1 - ((r - mid) / half) ** 2, 0, 1))
+    col = shade(hb, GOLD, amb=0.48, dif=0.7, spec=0.85, shin=22, spec_col=GOLD_SPEC, px=fr.px)
+    col += (concentric_sheen(theta, 0.10))[..., None] * GOLD_SPEC
+    fr.paint(bez, np.clip(col, 0, 1))
+    fr.paint(fr.cov(np.abs(r - rb + 0.3 * u) - 0.3 * u), GOLD_DEEP, 0.7)
+
+    # Glass: even and bright where the text sits, warming only at the rim so
+    # that pure green keeps its contrast anywhere inside the read-out.
+    disc = fr.cov(r - rd)
+    rn = np.clip(r / rd, 0, 1)
+    edge = smoothstep(0.6, 1.0, rn)[..., None]
+    glass = DISC_IVORY * (1 - edge) + DISC_EDGE * edge
+    fr.paint(disc, glass)
+    # The bezel's inner wall throws a shadow onto the sunken glass, heaviest
+    # on the side away from the light.
+    s = fr.ss
+    outside = 1.0 - disc
+    inner = blur(shift(outside, int(round(0.9 * u * s)), int(round(1.6 * u * s))), 1.3 * u * s)
+    fr.paint(inner * disc, rgb("#5a3c16"), 0.55)
+    # a faint reflection of the window across the upper left of the glass
+    hx, hy = c - 12.0 * u, c - 15.0 * u
+    glare = np.exp(-(((fr.x - hx) / (11.0 * u)) ** 2 + ((fr.y - hy) / (5.0 * u)) ** 2))
+    fr.paint(glare * disc * (rn > 0.55), rgb("#ffffff"), 0.35)
+    # fine dark seam where glass meets metal
+    fr.paint(fr.cov(np.abs(r - rd) - 0.35 * u), rgb("#4a3210"), 0.6)
+
+    px = fr.layer.px.copy()
+    _dial_disc_cache[key] = px
+    return px
+
+
 def draw_dial(fr, t, numbered):
     """Black dial that turns clockwise under a fixed gold marker at the top.
 
     The scale is laid out counter-clockwise on the dial so that turning it
-    clockwise brings ever larger values under the marker.  The top strip of
-    the frame is kept clear: the editor prints its read-out there."""
+    clockwise brings ever larger values under the marker.  Only the outer
+    face and its knurled skirt turn; the display disc in the middle does not,
+    so the editor's read-out never looks as if it were printed on the dial."""
     c = fr.w / 2.0
     u = fr.w / 128.0          # drawn on a 128 grid
     px = fr.px
     r, theta = fr.polar(c, c)
     phi = SWEEP * t
-    R, Rs, Rf = 46 * u, 41.5 * u, 39.5 * u
+    # The numbered dial needs its figures between the bezel and the ticks,
+    # so its knurled skirt is a little narrower.
+    R = 46 * u
+    Rs, Rf = ((44.0, 42.3) if numbered else (42.8, 40.8))
+    Rs, Rf = Rs * u, Rf * u
 
     body = fr.cov(r - R)
     # Only a tight contact shadow here: the wide soft one is painted into the
     # background under the two dial housings, where it never changes.
     fr.shadow(body, 0.6 * u, 1.2 * u, 1.2 * u, 0.7)
 
-    # Height profile: rounded skirt with knurling, flat face, raised gold
-    # ring round a domed cap.
+    # Height profile: rounded skirt with knurling and a flat face.
     lam = np.radians(theta - phi)
     ts = np.clip((R - r) / (R - Rs), 0, 1)
     h = 5.0 * u * (1 - (1 - ts) ** 2)
@@ -157,16 +222,10 @@ def draw_dial(fr, t, numbered):
     h = h + np.where(skirt, 0.55 * u * knurl * smoothstep(R, R - 1.2 * u, r), 0)
     bev = np.clip((Rs - r) / (Rs - Rf), 0, 1)
     h = h + 0.6 * u * bev
-    ring_c, ring_w = 15.5 * u, 2.6 * u
-    ring = np.clip(1 - ((r - ring_c) / ring_w) ** 2, 0, 1)
-    h = h + 1.4 * u * np.sqrt(ring)
-    cap_r = 12.0 * u
-    h = h + np.where(r < cap_r, 1.6 * u * np.sqrt(np.clip(1 - (r / cap_r) ** 2, 0, 1)), 0)
 
     alb = np.empty(r.shape + (3,), np.float32)
     alb[:] = BLACK_KNOB
     spec = np.full(r.shape, 0.45, np.float32)
-    spec_col = np.ones(r.shape + (3,), np.float32)
 
     # Scale printed on the face.
     mu = (phi - theta + 45.0) % 360.0 - 45.0      # ccw offset from the dial's zero
@@ -176,47 +235,40 @@ def draw_dial(fr, t, numbered):
     perp = np.abs(r * np.sin(dang))
     major = (k % 5) == 0
     if numbered:
-        r0 = np.where(major, 34.0, 35.8) * u
+        r0 = np.where(major, 39.4, 40.2) * u
+        r1 = 41.9 * u
     else:
-        r0 = np.where(major, 29.0, 33.0) * u
-    r1 = 38.8 * u
+        r0 = np.where(major, 34.2, 36.6) * u
+        r1 = 40.2 * u
     wid = np.where(major, 1.35, 0.7) * u
     tick = fr.cov(perp - wid) * fr.cov(r0 - r) * fr.cov(r - r1)
     tick *= (np.abs(mu - k * step) < 3.0)
     paint = tick
     if numbered:
-        fnt = font("DejaVuSansCondensed-Bold", int(round(10.5 * u * fr.ss)))
+        fnt = font("DejaVuSansCondensed-Bold", int(round(8.6 * u * fr.ss)))
         nums = np.zeros_like(r)
         for n in range(11):
             a = phi - 27.0 * n
-            nx, ny = ang_xy(c, c, 28.5 * u, a)
+            nx, ny = ang_xy(c, c, 36.2 * u, a)
             m, mx, my = glyph_mask(str(n), fnt, a)
             stamp(nums, m, nx * fr.ss, ny * fr.ss, mx, my)
         paint = np.maximum(paint, nums)
-    else:
-        # a second, finer ring of dots between the majors, for a precise look
-        dots_r = 25.5 * u
-        mu2 = np.clip(np.round(mu / 27.0), 0, 10)
-        da = np.radians(mu - mu2 * 27.0)
-        dx = r * np.sin(da)
-        dy = r * np.cos(da) - dots_r
-        dot = fr.cov(np.hypot(dx, dy) - 1.25 * u)
-        paint = np.maximum(paint, dot)
     alb = alb * (1 - paint[..., None]) + CREAM * paint[..., None]
     spec = spec * (1 - 0.5 * paint)
 
-    gold_m = np.clip(ring * 1.6, 0, 1) * fr.cov(np.abs(r - ring_c) - ring_w)
-    alb = alb * (1 - gold_m[..., None]) + GOLD[None, None, :] * gold_m[..., None]
-    spec_col = spec_col * (1 - gold_m[..., None]) + GOLD_SPEC * gold_m[..., None]
-    spec = spec + 0.5 * gold_m
-
-    col = shade(h, alb, amb=0.55, dif=0.55, spec=spec, shin=26, spec_col=spec_col, px=px)
+    col = shade(h, alb, amb=0.55, dif=0.55, spec=spec, shin=26, px=px)
     # knurl grooves read darker than their shading alone makes them
     col *= (1 - 0.35 * (1 - knurl) * skirt)[..., None]
     fr.paint(body, col)
 
+    disc = dial_display_disc(fr.w, fr.ss)
+    fr.layer.px = disc + fr.layer.px * (1 - disc[..., 3:4])
+
     # Fixed marker: a small gold arrow pointing down at the scale.
-    tri = [(c - 5.5 * u, 14.0 * u), (c + 5.5 * u, 14.0 * u), (c, 29.5 * u)]
+    # Its tip reaches just into the outer ends of the ticks, so the mark under
+    # it stays readable.
+    tip_y = c - (40.6 if numbered else 38.2) * u
+    tri = [(c - 5.0 * u, 11.0 * u), (c + 5.0 * u, 11.0 * u), (c, tip_y)]
     sd = sd_polygon(fr.x, fr.y, tri)
     mk = fr.cov(sd)
     fr.shadow(mk, 0.8 * u, 1.5 * u, 1.0 * u, 0.75)
@@ -227,8 +279,13 @@ def draw_dial(fr, t, numbered):
     fr.paint(edge, GOLD_DEEP, 0.6)
 
 
-
 # ------------------------------------------------------------- small knobs ---
+
+# LED-ring knob on its 72 grid: the dark plate's radius and the radius
+# beyond which nothing lights up.
+LED_PLATE_R = 28.8
+LED_RING_OUT = 30.0
+
 
 def knurled_skirt_height(r, theta, rot, r_out, r_in, height, ridges, depth):
     """Rounded cylindrical skirt with knurling that turns with the knob."""
@@ -247,23 +304,24 @@ def draw_led_ring(fr, t, k):
     r, theta = fr.polar(c, c)
     rot = pointer_angle(t)
 
-    # LED bezel: a black ring with a soft inner bevel
-    # The five small knobs sit 42 design pixels apart in 46-pixel boxes, so the
-    # plate stays inside 32.5 of the 36 half-width and neighbours never touch.
-    ring_out = 32.5 * u
+    # The bottom-row knobs are shown 46 pixels wide but sit only 42 apart, so
+    # everything that lights up stays inside LED_RING_OUT: at the 46-pixel size
+    # the lit ring is under 40 pixels across and neighbours keep a clear gap.
+    # The panel has a socket of the same size under each knob.
+    ring_out = LED_PLATE_R * u
     ring_sd = r - ring_out
     ring_cov = fr.cov(ring_sd)
     fr.shadow(ring_cov, 0.4 * u, 0.8 * u, 0.7 * u, 0.55)
-    hr = 1.5 * u * np.clip(-ring_sd / (1.6 * u), 0, 1) ** 0.6
+    hr = 1.4 * u * np.clip(-ring_sd / (1.5 * u), 0, 1) ** 0.6
     col = shade(hr, rgb("#15120e"), amb=0.6, dif=0.5, spec=0.25, shin=18, px=fr.px)
     fr.paint(ring_cov, col)
-    groove = fr.cov(np.abs(r - 23.2 * u) - 0.5 * u)
+    groove = fr.cov(np.abs(r - 20.3 * u) - 0.45 * u)
     fr.paint(groove, rgb("#000000"), 0.6)
 
     n = 15
     glow = np.zeros_like(r)
     lit_core = np.zeros_like(r)
-    led_r, led_rad = 27.6 * u, 2.5 * u
+    led_r, led_rad = 24.6 * u, 2.25 * u
     off_mask = np.zeros_like(r)
     for i in range(n):
         a = START + SWEEP * i / (n - 1)
@@ -274,7 +332,10 @@ def draw_led_ring(fr, t, k):
         off_mask = np.maximum(off_mask, m)
         if b > 0:
             lit_core = np.maximum(lit_core, m * b)
-            glow = np.maximum(glow, np.exp(-np.maximum(d + led_rad * 0.3, 0) ** 2 / (2 * (2.2 * u) ** 2)) * b)
+            glow = np.maximum(glow, np.exp(-np.maximum(d + led_rad * 0.3, 0) ** 2 / (2 * (2.0 * u) ** 2)) * b)
+    # the halo fades out before the plate's edge, so a lit ring is no wider
+    # than the dark one
+    glow *= smoothstep(LED_RING_OUT * u, (LED_PLATE_R - 1.5) * u, r)
     # unlit LEDs: dark tinted glass with a pin-point reflection
     off_col = np.empty(r.shape + (3,), np.float32)
     off_col[:] = rgb("#2a3214")
@@ -282,7 +343,7 @@ def draw_led_ring(fr, t, k):
     for i in range(n):
         a = START + SWEEP * i / (n - 1)
         lx, ly = ang_xy(c, c, led_r, a)
-        fr.paint(fr.cov(sd_circle(fr.x, fr.y, lx - 0.8 * u, ly - 0.8 * u, 0.7 * u)), rgb("#ffffff"), 0.35)
+        fr.paint(fr.cov(sd_circle(fr.x, fr.y, lx - 0.7 * u, ly - 0.7 * u, 0.65 * u)), rgb("#ffffff"), 0.35)
     # lit LEDs: halo first, then the hot core
     fr.glow(glow * (1 - off_mask), LED_GREEN, 0.55)
     core_col = LED_GREEN * 0.85 + 0.15
@@ -290,20 +351,21 @@ def draw_led_ring(fr, t, k):
     fr.glow(glow * off_mask * 0.35, rgb("#ffffff"), 0.5)
 
     # knob
-    R = 19.0 * u
+    R, Rc = 17.6 * u, 14.0 * u
     body = fr.cov(r - R)
-    fr.shadow(body, 1.0 * u, 1.8 * u, 1.4 * u, 0.75)
-    h, kn, skirt = knurled_skirt_height(r, theta, rot, R, 15.0 * u, 3.2 * u, 40, 0.35 * u)
-    cap = r < 15.0 * u
-    h = h + np.where(cap, 0.5 * u * np.sqrt(np.clip(1 - (r / (15.0 * u)) ** 2, 0, 1)), 0)
+    fr.shadow(body, 1.0 * u, 1.7 * u, 1.3 * u, 0.75)
+    h, kn, skirt = knurled_skirt_height(r, theta, rot, R, Rc, 3.0 * u, 36, 0.33 * u)
+    cap = r < Rc
+    h = h + np.where(cap, 0.5 * u * np.sqrt(np.clip(1 - (r / Rc) ** 2, 0, 1)), 0)
     col = shade(h, rgb("#232226"), amb=0.55, dif=0.6, spec=0.45, shin=30, px=fr.px)
-    col += (concentric_sheen(theta, 0.12) * cap * (r < 14.8 * u))[..., None]
+    col += (concentric_sheen(theta, 0.12) * cap * (r < Rc - 0.2 * u))[..., None]
     col *= (1 - 0.3 * (1 - kn) * skirt)[..., None]
     fr.paint(body, col)
-    dx, dy = ang_xy(c, c, 11.0 * u, rot)
-    dsd = sd_circle(fr.x, fr.y, dx, dy, 2.3 * u)
+    dx, dy = ang_xy(c, c, 10.2 * u, rot)
+    dr = 2.3 * u
+    dsd = sd_circle(fr.x, fr.y, dx, dy, dr)
     dot = fr.cov(dsd)
-    hd = 0.8 * u * np.sqrt(np.clip(1 - ((np.hypot(fr.x - dx, fr.y - dy)) / (2.3 * u)) ** 2, 0, 1))
+    hd = 0.8 * u * np.sqrt(np.clip(1 - ((np.hypot(fr.x - dx, fr.y - dy)) / dr) ** 2, 0, 1))
     dcol = shade(hd, rgb("#ffd21e"), amb=0.7, dif=0.45, spec=0.7, shin=25, px=fr.px)
     fr.paint(dot, dcol)
 
@@ -746,8 +808,6 @@ def draw_credit(fr):
 TIME_C = (248.0, 466.0)        # dial centres as drawn by the knob look
 MIX_C = (784.0, 464.0)
 DIAL_R = 82.0                  # dial radius on the panel
-READOUT_Y = (344.0, 380.0)     # the editor prints the values here
-TIME_TEXT_X, MIX_TEXT_X = 247.0, 783.0
 WIN_L = (116.0, 72.0, 304.0, 224.0)     # power window, outer bezel
 WIN_R = (720.0, 72.0, 908.0, 224.0)     # meter window
 PLATE = (392.0, 99.0, 624.0, 167.0)     # name plate under the credit button
@@ -830,7 +890,7 @@ def draw_background(fr):
     put(edge_line * 0.35, rgb("#c58a52"))
 
     # ---- dial housings ----
-    for (cx, cy), tx in ((TIME_C, TIME_TEXT_X), (MIX_C, MIX_TEXT_X)):
+    for cx, cy in (TIME_C, MIX_C):
         r = np.hypot(x - cx, y - cy)
         well = fr.cov(r - 88.0)
         h += -6.0 * np.clip((88.0 - r) / 3.0, 0, 1)
@@ -842,17 +902,6 @@ def draw_background(fr):
         lathe = 0.5 + 0.5 * np.cos((r - 101.0) * 3.1)
         brass = rgb("#c99a52")[None, None, :] * (1 - 0.05 * lathe)[..., None]
         put(ring_c, brass, 0.7)
-        # read-out window cut into the top of the bezel
-        wx0, wx1 = tx - 52.0, tx + 52.0
-        y0, y1 = READOUT_Y
-        win_sd = sd_box(x, y, wx0, y0, wx1, y1, 7.0)
-        lip = fr.cov(win_sd - 3.0)
-        h = h * (1 - lip) + lip * (9.0 * np.clip(-(win_sd - 3.0) / 3.0, 0, 1) ** 0.6)
-        put(lip, rgb("#2a1c10"), 0.3)
-        win = fr.cov(win_sd)
-        h = h * (1 - win) + win * 5.0
-        glass = rgb("#e3e6d2")[None, None, :] * (1.0 - 0.06 * ((y - y0) / (y1 - y0)))[..., None]
-        put(win, glass, 0.5)
 
     # ---- windows at the top corners ----
     for (x0, y0, x1, y1) in (WIN_L, WIN_R):
@@ -912,6 +961,19 @@ def draw_background(fr):
     for (cx, cy) in TOGGLES:
         r = np.hypot(x - cx, y - cy)
         put(fr.cov(np.abs(r - 40.0) - 0.8) * 0.3, rgb("#000000"))
+
+    # ---- sockets for the LED-ring knobs ----
+    # A shallow turned recess a little wider than the knob's plate, so the
+    # knobs sit in the deck rather than on it.  Neighbours in the bottom row
+    # are 84 pixels apart, which leaves a thin land between their sockets.
+    plate_r = LED_PLATE_R / 72.0 * 46.0 * 2.0
+    for cx, cy in LED_KNOBS:
+        r = np.hypot(x - cx, y - cy)
+        rs = plate_r + 3.0
+        h += -3.0 * np.clip((rs - r) / 2.5, 0, 1)
+        put(fr.cov(r - rs), rgb("#1e140c"), 0.12)
+        # the turned lip catches a little light all round
+        put(fr.cov(np.abs(r - rs - 0.2) - 0.7) * 0.45, rgb("#b88650"))
 
     # ---- rivets and screws ----
     rivets = [(44, 44), (980, 44), (44, 980), (980, 980), (44, 512), (980, 512), (512, 44)]

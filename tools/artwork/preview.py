@@ -33,6 +33,8 @@ CONTROLS = [
     ("ledRingKnobStrip", 235, 248, 46, 46, "knob"),
     ("credit", 194, 48, 120, 37, "button"),
 ]
+# The TIME and MIX read-outs: (x, y, w, h)
+READOUTS = [(66, 175, 115, 115), (334, 175, 115, 115)]
 
 
 def load(res, name):
@@ -57,12 +59,14 @@ def draw_knob(canvas, strip_img, x, y, w, h, value, scale):
     side = 2 * int(radius)
     left = int(x + w * 0.5 - radius - 1)
     top = int(y + h * 0.5 - radius)
-    f = knob_frame(strip_img, value).resize((side * scale, side * scale), Image.LANCZOS)
-    canvas.alpha_composite(f, (left * scale, top * scale))
+    s = int(round(side * scale))
+    f = knob_frame(strip_img, value).resize((s, s), Image.LANCZOS)
+    canvas.alpha_composite(f, (int(round(left * scale)), int(round(top * scale))))
 
 
 def panel(res, out, values, on, label_text=("1000", "0.50"), scale=1, credit=False):
-    bg = load(res, "backgroundImage").resize((512 * scale, 512 * scale), Image.LANCZOS)
+    size = int(round(512 * scale))
+    bg = load(res, "backgroundImage").resize((size, size), Image.LANCZOS)
     c = bg.copy()
     imgs = {}
     for i, (name, x, y, w, h, kind) in enumerate(CONTROLS):
@@ -79,13 +83,14 @@ def panel(res, out, values, on, label_text=("1000", "0.50"), scale=1, credit=Fal
                 pic = "switchOnImage" if on else "switchOffImage"
             else:
                 pic = name + ("OnImage" if on else "OffImage")
-            im = load(res, pic).resize((w * scale, h * scale), Image.LANCZOS)
-            c.alpha_composite(im, (x * scale, y * scale))
+            im = load(res, pic).resize((int(round(w * scale)), int(round(h * scale))), Image.LANCZOS)
+            c.alpha_composite(im, (int(round(x * scale)), int(round(y * scale))))
+    # the editor centres its read-outs both ways in these boxes, which puts
+    # them on the middle of each big dial
     d = ImageDraw.Draw(c)
-    f = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 12 * scale)
-    for txt, x, y in ((label_text[0], 66, 174), (label_text[1], 334, 175)):
-        tw = d.textlength(txt, font=f)
-        d.text(((x + 115 / 2) * scale - tw / 2, (y + 1) * scale), txt, font=f, fill=(0, 128, 0, 255))
+    f = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", int(round(12 * scale)))
+    for txt, (x, y, w, h) in zip(label_text, READOUTS):
+        d.text(((x + w / 2) * scale, (y + h / 2) * scale), txt, font=f, fill=(0, 128, 0, 255), anchor="mm")
     c.save(out)
 
 
@@ -131,5 +136,9 @@ def run(res, outdir):
         panel(res, os.path.join(outdir, "panel_mid.png"), [0.5, 0.35, 0.62, 0.2, 0.05, 0.8], True, ("1000", "0.50"))
         panel(res, os.path.join(outdir, "panel_max.png"), [1.0], True, ("2000", "1.00"), credit=True)
         panel(res, os.path.join(outdir, "panel_mid_2x.png"), [0.5, 0.35, 0.62, 0.2, 0.05, 0.8], True,
-              ("1/4", "0.50"), scale=2)
+              ("1/16T", "0.50"), scale=2)
+        # the sizes the editor is usually seen at, with typical read-outs
+        mixed = [0.3, 0.48, 0.62, 0.2, 0.05, 0.8, 1.0, 0.4, 0.0, 0.7]
+        panel(res, os.path.join(outdir, "panel_512.png"), mixed, True, ("1/4T", "0.48"))
+        panel(res, os.path.join(outdir, "panel_768.png"), mixed, True, ("1/4T", "0.48"), scale=1.5)
     print("previews in", outdir)
