@@ -69,49 +69,18 @@ public:
         if (isFrozen)
             pos = foldIntoLoop (pos);
 
-        if (pos < 0.0f)
-            pos += (float) length;
+        int32_t i = 0;
+        const auto out = interpolateAt (pos, i);
 
-        auto i = (int32_t) pos;
-        const auto frac = pos - (float) i;
-
-        if (i < 0 || i >= length)
-            i = wrapIndex (i);
-
-        auto j = i + 1;
-        if (j >= length)
-            j -= length;
-
-        auto out = samples[j] * frac + (1.0f - frac) * samples[i];
-
-        if (isFrozen)
-            out = applyLoopSeam (i, out);
-
-        return out;
+        return isFrozen ? applyLoopSeam (i, out) : out;
     }
 
     // The read of pop() for a request without freeze on a line that is not
     // frozen: no state changes and no folding, the same arithmetic.
     float readUnfrozen (float delay) const noexcept
     {
-        delay = wrapDelay (delay);
-
-        auto pos = (float) writeIndex - delay;
-
-        if (pos < 0.0f)
-            pos += (float) length;
-
-        auto i = (int32_t) pos;
-        const auto frac = pos - (float) i;
-
-        if (i < 0 || i >= length)
-            i = wrapIndex (i);
-
-        auto j = i + 1;
-        if (j >= length)
-            j -= length;
-
-        return samples[j] * frac + (1.0f - frac) * samples[i];
+        int32_t i = 0;
+        return interpolateAt ((float) writeIndex - wrapDelay (delay), i);
     }
 
     // Writes one sample at the write position; crossfaded while thawing.
@@ -212,6 +181,26 @@ private:
             return 0.0f;
 
         return delay;
+    }
+
+    // The linear interpolation at a read position, which is brought into the
+    // ring first; i receives the index of the earlier of the two samples.
+    float interpolateAt (float pos, int32_t& i) const noexcept
+    {
+        if (pos < 0.0f)
+            pos += (float) length;
+
+        i = (int32_t) pos;
+        const auto frac = pos - (float) i;
+
+        if (i < 0 || i >= length)
+            i = wrapIndex (i);
+
+        auto j = i + 1;
+        if (j >= length)
+            j -= length;
+
+        return samples[j] * frac + (1.0f - frac) * samples[i];
     }
 
     int32_t wrapIndex (int32_t index) const noexcept
