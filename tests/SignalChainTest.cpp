@@ -491,6 +491,36 @@ TEST (SignalChain, ReverseSegmentsRestartAtTwiceTheDelay)
     EXPECT_EQ (h.processor->reverseOffsets[1], 2.0f);
 }
 
+TEST (SignalChain, ReverseSegmentsFadeOver300SamplesAtEachEnd)
+{
+    // A steady, quiet level recorded and played reversed: the level out
+    // follows the segment's envelope (the filter is wide open and the
+    // saturation nearly linear at this level). Free-running, so the dual
+    // segments are shorter; DUAL 0 keeps them out of the left channel.
+    auto h = makeEchoHarness (rate44, false, 0.05f);
+    const auto d = freeDelay (0.05f, rate44);
+    (void) h.runMono (std::vector<float> ((size_t) d * 3, 0.01f), 512);
+
+    h.set ("REVERSE", 1.0f);
+    const auto out = h.runMono (std::vector<float> ((size_t) d, 0.0f), 512);
+
+    // Sample k of the first segment reads at offset 2(k + 1).
+    const auto full = out[(size_t) d / 2];
+    ASSERT_GT (full, 0.005f);
+    struct Case { int offset; float envelope; };
+    const Case cases[] = { { 150, 0.25f }, { 300, 0.5f }, { 450, 0.75f }, { 800, 1.0f } };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.offset);
+        EXPECT_NEAR (out[(size_t) (c.offset / 2 - 1)] / full, c.envelope, 0.02f);
+    }
+
+    // The fade out: (span - offset) / 600 over the last 300 samples.
+    const auto span = 2.0f * d;
+    const auto k = (int) (d - 150.0f);
+    EXPECT_NEAR (out[(size_t) k] / full, (span - 2.0f * (float) (k + 1)) / 600.0f, 0.02f);
+}
+
 TEST (SignalChain, NonFiniteInputNeverReachesTheLines)
 {
     Harness h;
