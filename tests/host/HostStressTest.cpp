@@ -67,6 +67,42 @@ juce::MemoryBlock wrapForHost (const juce::String& format, const juce::MemoryBlo
     return { replaced.toRawUTF8(), replaced.getNumBytesAsUTF8() };
 }
 
+// An audio thread that processes noise through the plug-in until it goes out
+// of scope, and remembers whether any block came out not finite or too loud.
+class RunningAudio
+{
+public:
+    RunningAudio (juce::AudioPluginInstance& plugin, int blockSize, juce::int64 seed)
+        : thread ([this, &plugin, blockSize, seed]
+                  {
+                      juce::Random random (seed);
+                      juce::AudioBuffer<float> buffer (2, blockSize);
+                      juce::MidiBuffer midi;
+
+                      while (running)
+                      {
+                          fillNoise (buffer, random);
+                          plugin.processBlock (buffer, midi);
+                          if (! finiteAndBounded (buffer))
+                              failed = true;
+                      }
+                  })
+    {
+    }
+
+    ~RunningAudio()
+    {
+        running = false;
+        thread.join();
+    }
+
+    std::atomic<bool> running { true };
+    std::atomic<bool> failed { false };
+
+private:
+    std::thread thread;
+};
+
 using HostStress = HostFixture;
 } // namespace
 
@@ -134,23 +170,7 @@ TEST_P (HostStress, StateSavedAndRestoredWhileAudioRuns)
     ASSERT_NE (plugin, nullptr);
     plugin->prepareToPlay (48000.0, 128);
 
-    std::atomic<bool> running { true };
-    std::atomic<bool> audioFailed { false };
-
-    std::thread audio ([&]
-    {
-        juce::Random random (3);
-        juce::AudioBuffer<float> buffer (2, 128);
-        juce::MidiBuffer midi;
-
-        while (running)
-        {
-            fillNoise (buffer, random);
-            plugin->processBlock (buffer, midi);
-            if (! finiteAndBounded (buffer))
-                audioFailed = true;
-        }
-    });
+    auto audio = std::make_unique<RunningAudio> (*plugin, 128, 3);
 
     juce::Random random (5);
     juce::MemoryBlock good;
@@ -195,10 +215,10 @@ TEST_P (HostStress, StateSavedAndRestoredWhileAudioRuns)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
     }
 
-    running = false;
-    audio.join();
+    const auto audioFailed = audio->failed.load();
+    audio.reset();
 
-    EXPECT_FALSE (audioFailed.load());
+    EXPECT_FALSE (audioFailed);
     EXPECT_TRUE (allInRange (*plugin));
 }
 
@@ -213,18 +233,7 @@ TEST_P (HostStress, EditorOpensAndClosesWhileAudioRuns)
     ASSERT_NE (plugin, nullptr);
     plugin->prepareToPlay (48000.0, 256);
 
-    std::atomic<bool> running { true };
-    std::thread audio ([&]
-    {
-        juce::Random random (9);
-        juce::AudioBuffer<float> buffer (2, 256);
-        juce::MidiBuffer midi;
-        while (running)
-        {
-            fillNoise (buffer, random);
-            plugin->processBlock (buffer, midi);
-        }
-    });
+    RunningAudio audio (*plugin, 256, 9);
 
     for (int i = 0; i < 20; ++i)
     {
@@ -234,8 +243,7 @@ TEST_P (HostStress, EditorOpensAndClosesWhileAudioRuns)
         plugin->editorBeingDeleted (editor.get());
     }
 
-    running = false;
-    audio.join();
+    EXPECT_FALSE (audio.failed.load());
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostStress, ::testing::Values ("VST3", "LV2"),
