@@ -273,10 +273,10 @@ TEST_F (EditorTest, TimerWritesTheTextsMeterAndLamps)
 TEST_F (EditorTest, HostChangesReachTheTextsWithinATick)
 {
     QuelmarAudioProcessorEditor editor (*host.processor);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (250);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (600);
     host.set ("SYNC", 0.0f);
     host.set ("TIME", 0.25f);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (250);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (600);
     EXPECT_EQ (editor.timeDisplay.getText(), "500");
 }
 
