@@ -36,6 +36,6 @@ gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 900)
 
 add_test(NAME lv2info.ListsPortsAndParameters
     COMMAND ${CMAKE_COMMAND}
-        -DLV2_FOLDER=${CMAKE_BINARY_DIR}/Ovalmere_artefacts/$<CONFIG>/LV2
+        -DLV2_FOLDER=${OVALMERE_ARTEFACTS}/LV2
         -DLV2_URI=${OVALMERE_LV2_URI}
         -P ${CMAKE_SOURCE_DIR}/tests/host/Lv2InfoCheck.cmake)

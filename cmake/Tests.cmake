@@ -1,8 +1,5 @@
 # Unit and render tests (GoogleTest through CTest).
 
-find_package(GTest REQUIRED)
-include(GoogleTest)
-
 add_executable(plugin_tests
     tests/ParametersTest.cpp
     tests/ProcessorShellTest.cpp

@@ -20,11 +20,6 @@ set_source_files_properties(${OVALMERE_RENDER_SOURCES} tools/render/main.cpp
     PROPERTIES COMPILE_OPTIONS "${OVALMERE_STRICT_FLAGS}")
 
 if(OVALMERE_BUILD_TESTS)
-    # Also done in Tests.cmake, which comes later; both are idempotent.
-    enable_testing()
-    find_package(GTest REQUIRED)
-    include(GoogleTest)
-
     add_executable(render_tests
         tests/render/RenderTest.cpp
         tests/render/CommandLineTest.cpp

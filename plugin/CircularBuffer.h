@@ -75,14 +75,6 @@ public:
         return isFrozen ? applyLoopSeam (i, out) : out;
     }
 
-    // The read of pop() for a request without freeze on a line that is not
-    // frozen: no state changes and no folding, the same arithmetic.
-    float readUnfrozen (float delay) const noexcept
-    {
-        int32_t i = 0;
-        return interpolateAt ((float) writeIndex - wrapDelay (delay), i);
-    }
-
     // Writes one sample at the write position; crossfaded while thawing.
     void push (float value) noexcept
     {

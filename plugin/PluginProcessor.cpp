@@ -177,13 +177,13 @@ void QuelmarAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void QuelmarAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (data == nullptr || sizeInBytes <= 8 || containsDoctype (data, sizeInBytes))
+    if (data == nullptr)
         return;
 
     int textLength = 0;
     const auto* text = stateText (data, sizeInBytes, textLength);
 
-    if (text == nullptr || ! isWellFormedUtf8 (text, textLength))
+    if (text == nullptr || containsDoctype (data, sizeInBytes) || ! isWellFormedUtf8 (text, textLength))
         return;
 
     const auto xml = getXmlFromBinary (data, sizeInBytes);
@@ -598,44 +598,31 @@ float QuelmarAudioProcessor::sumGrains (int ch, float d, float tapSum, const Blo
     auto* rate = grainRate[ch];
     auto* glide = grainGlide[ch];
     const auto freeze = s.freeze;
-
-    // Grain starts come first, in grain order. A start touches only its own
-    // grain and the random generator, never anything a read changes, so the
-    // draws and the reads are exactly those of one grain after the other.
-    int32_t remaining[numGrains];
-    for (int g = 0; g < numGrains; ++g)
-    {
-        const auto c = countdown[g];
-        countdown[g] = c - 1;
-
-        if (c <= 0)
-        {
-            startGrain (ch, g, d, s);
-            remaining[g] = countdown[g];
-        }
-        else
-        {
-            remaining[g] = c - 1;
-        }
-    }
-
-    // Reads that cannot engage, re-measure or fold a loop skip the line's
-    // freeze bookkeeping; any other read goes through it in grain order.
-    const auto plainReads = ! freeze && mainLine.freezeState != CircularBuffer::frozen
-                            && dualLine.freezeState != CircularBuffer::frozen;
     auto sum = tapSum;
 
     for (int g = 0; g < numGrains; ++g)
     {
+        const auto c = countdown[g];
+        countdown[g] = c - 1;
+        int32_t remaining;
+
+        if (c <= 0)
+        {
+            startGrain (ch, g, d, s);
+            remaining = countdown[g];
+        }
+        else
+        {
+            remaining = c - 1;
+        }
+
         // An 800-sample fade at each end, softened by the fourth power.
-        const auto r = (float) remaining[g];
-        const auto e = remaining[g] <= 799 ? r / 800.0f : juce::jmin (1.0f, (delay[g] - r) / 800.0f);
+        const auto e = remaining <= 799 ? (float) remaining / 800.0f
+                                        : juce::jmin (1.0f, (delay[g] - (float) remaining) / 800.0f);
         const auto gain = e * e * e * e;
 
-        const auto a = plainReads ? mainLine.readUnfrozen (delay[g]) : mainLine.pop (delay[g], freeze, true);
-        const auto b = plainReads ? dualLine.readUnfrozen (delay[g] * s.dualRatio)
-                                  : dualLine.pop (delay[g] * s.dualRatio, freeze, true);
-
+        const auto a = mainLine.pop (delay[g], freeze, true);
+        const auto b = dualLine.pop (delay[g] * s.dualRatio, freeze, true);
         sum = sum + a * gain;
         delay[g] = rate[g] * delay[g];
         sum = sum + s.dual * gain * b;
